@@ -1,0 +1,64 @@
+# The two commands of the README: `make run` and `make test`. Both set up a
+# fresh Debian 12 machine first (apt-get, as root or through sudo).
+
+BUILD      ?= build
+FUZZ_BUILD ?= build-fuzz
+ASAN_BUILD ?= build-asan
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+
+PACKAGES = build-essential cmake ninja-build pkg-config clang \
+  qt6-base-dev qt6-serialport-dev libgl-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  libusb-1.0-0-dev libhidapi-dev libcfitsio-dev libtiff-dev libopencv-dev \
+  fitsverify xvfb xauth
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: setup configure build run test bench fuzz asan clean
+
+setup:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: setup
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Without a camera on the bus the program runs on the simulated camera and
+# telescope.
+run: build
+	QUILLON_SIMULATOR=1 ./$(BUILD)/quillon
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD)/bench/quillon_bench
+
+# Each loader's fuzzer runs for FUZZ_SECONDS under AddressSanitizer.
+fuzz: setup
+	@[ -f $(FUZZ_BUILD)/build.ninja ] || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_UI=OFF -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; for f in $(FUZZ_BUILD)/fuzz/*_fuzz; do \
+	  [ -x "$$f" ] || continue; name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
+	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name 2>&1 | tail -n 12; \
+	done
+
+# The whole suite once under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: setup
+	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

@@ -1,0 +1,48 @@
+#include "app/host.h"
+
+#include "app/state.h"
+
+namespace {
+NullHost null_host;
+Host* installed = &null_host;
+} // namespace
+
+Host& host()
+{
+    return *installed;
+}
+
+void set_host(Host* h)
+{
+    installed = h != nullptr ? h : &null_host;
+}
+
+void apply_stop_request(Host& h)
+{
+    no_images = 1;
+    end_loop = 1;
+    if (series_exposure)
+        exposure = exposure_save;
+    cont_work = 0;
+    series_work = 0;
+    if (guiding)
+        continuous = 0;
+    guiding = 0;
+    tracking = 0;
+    // Ends any exposure being timed: its wait ends at once.
+    endticks = ticks;
+    h.beep();
+    focus_frame_reset();
+    if (selfguiding && h.info_is_open())
+        h.info_close();
+    selfguiding = 0;
+    selfguiding_darkframe = 0;
+    switch_frame = 0;
+}
+
+void focus_frame_reset()
+{
+    // The 128 x 128 frame centred on column 376, line 129 of 290.
+    focus_x = 312;
+    focus_y = 65;
+}

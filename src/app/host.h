@@ -1,0 +1,80 @@
+// The Host seam: everything the core asks of the windowing layer. The Qt
+// program installs its host at start; tests install a recording host. The
+// core never includes a toolkit header.
+#pragma once
+
+#include <string>
+
+enum class BoxButtons { ok, ok_cancel, yes_no, yes_no_cancel };
+enum class BoxIcon { none, information, warning, stop, question };
+// Results of message_box().
+constexpr int box_ok = 1;
+constexpr int box_cancel = 2;
+constexpr int box_yes = 6;
+constexpr int box_no = 7;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // The message pump: dispatches pending events; a key press or a left or
+    // right button press is a request to stop (see request_stop()).
+    virtual void clear_messages() = 0;
+    // Waits `seconds` while dispatching events; returns 1 when a key or
+    // mouse button ended the wait (after one beep), else 0.
+    virtual int one_sec_delay(int seconds) = 0;
+    virtual void beep() = 0;
+    // Modal box; returns box_ok, box_cancel, box_yes or box_no.
+    virtual int message_box(const std::string& text, const std::string& caption,
+                            BoxButtons buttons = BoxButtons::ok, BoxIcon icon = BoxIcon::none) = 0;
+    // Sends an internal command (888, 889, 925, 926, ...) to the main window
+    // synchronously; returns when its handler has run.
+    virtual void send_command(int number) = 0;
+
+    // The progress window: opened, updated from `progress`,
+    // `progress_caption` and `changecaption`, and closed by its owner.
+    virtual void progress_open() = 0;
+    virtual void progress_update() = 0;
+    virtual void progress_close() = 0;
+
+    // The guiding information window (TIN).
+    virtual void info_open() = 0;
+    virtual void info_update() = 0;
+    virtual void info_close() = 0;
+    virtual bool info_is_open() const = 0;
+
+    // Wait cursor around long work.
+    virtual void wait_cursor(bool on) = 0;
+};
+
+// A host that does nothing and answers OK: used before a real host exists.
+class NullHost : public Host {
+public:
+    void clear_messages() override {}
+    int one_sec_delay(int) override { return 0; }
+    void beep() override {}
+    int message_box(const std::string&, const std::string&, BoxButtons, BoxIcon) override { return box_ok; }
+    void send_command(int) override {}
+    void progress_open() override {}
+    void progress_update() override {}
+    void progress_close() override {}
+    void info_open() override {}
+    void info_update() override {}
+    void info_close() override {}
+    bool info_is_open() const override { return false; }
+    void wait_cursor(bool) override {}
+};
+
+Host& host();
+// Installs `h` (not owned); nullptr restores the null host.
+void set_host(Host* h);
+
+// The stop request of the message pump: what a key press or a left or right
+// button press does to a running operation. Every host's pump calls it, in
+// order: stop flags, end of the timed wait, one beep through `h`, focus frame
+// reset, the information window closed when self-guiding, self-guiding off.
+void apply_stop_request(Host& h);
+
+// Resets the focus frame to its default origin (the focus-frame reset
+// command's state change).
+void focus_frame_reset();

@@ -1,0 +1,83 @@
+#include "app/quillon_window.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "app/state.h"
+#include "store/buffers.h"
+
+TQuillonWindow::TQuillonWindow(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    BkgndBrush = QBrush(QColor(back_r, back_g, back_b));
+    horizontalScrollBar()->setRange(0, 200);
+    verticalScrollBar()->setRange(0, 200);
+    Fit = 0;
+    Geo = 0;
+    Big = 0;
+    SetCaption(nullptr);
+    viewport()->setMouseTracking(true);
+}
+
+TQuillonWindow::~TQuillonWindow() = default;
+
+void TQuillonWindow::SetCaption(const char* name)
+{
+    FileName = name != nullptr ? QString::fromLocal8Bit(name) : QStringLiteral("(Untitled)");
+    if (QWidget* top = window(); top != nullptr)
+        top->setWindowTitle(caption());
+}
+
+QString TQuillonWindow::caption() const
+{
+    return QStringLiteral("Quillon - ") + FileName;
+}
+
+bool TQuillonWindow::dispatch(int)
+{
+    return false;
+}
+
+void TQuillonWindow::undo_save_option()
+{
+    undo_image(image, undo);
+}
+
+void TQuillonWindow::undo_restore_option()
+{
+    restore_image(image, undo);
+    image_prepare();
+    remove_last_history();
+}
+
+void TQuillonWindow::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    EvPaint(painter, event->rect());
+}
+
+void TQuillonWindow::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    EvSize();
+}
+
+void TQuillonWindow::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void TQuillonWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        EvLButtonUp(event->position().toPoint());
+    else if (event->button() == Qt::RightButton)
+        EvRButtonUp(event->position().toPoint());
+}
+
+void TQuillonWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    EvMouseMove(event->position().toPoint());
+}

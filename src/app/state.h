@@ -1,0 +1,99 @@
+// Program state: the plain globals through which every subsystem talks.
+//
+// Thread model: there is one thread. Long operations (exposures, guiding,
+// filters) run inside the command that started them and stay alive by calling
+// the message pump (host().clear_messages()). The stop flags below
+// (end_loop, no_images, cont_work, series_work, guiding, ...) are the only way
+// to end such a loop: the pump sets them when the user presses a key or a
+// mouse button, and each loop tests them at its next step.
+//
+// Globals are grouped by the subsystem that owns their meaning. Each group has
+// its start values in one place, state_<group>.cpp, and reset_program_state()
+// restores all of them (tests call it before each case).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// ---------------------------------------------------------------- app (start-up, mouse, modes)
+extern int binned, binned21, highres_intl, highres_nonintl;
+extern char exp_range;
+extern int exp_value, max_exp, min_exp;
+extern int no_images;
+extern int pause_secs;
+extern int download_time;
+extern int focus_x, focus_y;
+extern std::int16_t focus_width1, focus_height1;
+extern int focus_stretch;
+extern int focus_delay;
+extern int apply_correction;
+extern char selfguiding_exp_range;
+extern int first_selfguide;
+extern int total_images;
+extern int Win98;
+extern int disable_interrupts;
+extern char telescope;
+extern int Port;
+extern int back_r, back_g, back_b;
+extern char default_back;
+extern int xcent, ycent;
+extern int cur_rad;
+extern int star_mask;
+extern int old_xcent, old_ycent;
+extern int pick_star_small;
+extern int orig;
+extern int auto_date;
+extern char ph_object;
+extern int high_venetian;
+extern int Filter_Index;
+extern char info_caption[51];
+extern char auto_save_dir[101];
+extern char auto_save_name[101];
+extern char FITS_Ins[71];
+extern char FITS_Filter[73];
+extern double FITS_Pixwidth, FITS_Pixheight;
+extern char tele_speed[7], focus_speed[7];
+extern int slewx, slewy, slewdefault, default_speed;
+extern char e, w, n, s;
+extern char slewdir, lastslewx, lastslewy, slewcom;
+extern int fst, fst_run;
+
+// Mode flags (all start at 0).
+extern int focus_mode, continuous, series_exposure, auto_exposure, exposure_delay, focus_wait;
+extern int darkframe_remove, flatfield_remove, auto_save_fits;
+extern int max_stretch;
+extern int stopit, end_loop, cont_work, series_work;
+extern int guiding, training, tracking, selfguiding, selfguiding_darkframe, switch_frame;
+extern int pick_star, picked_star, focus_frame, photometry, row_plot, merging, blinking;
+extern int Big, Geo, colour_palette, stretch_palette;
+extern int got_vn;
+
+// ---------------------------------------------------------------- store (frame buffers, files)
+// Path of the settings file; derived from the data root at reset.
+extern std::string ini_file;
+
+// ---------------------------------------------------------------- camera (exposure loop)
+extern int exposure;          // ms, exposure time of the next frame
+extern int exposure_save;     // ms, the requested exposure, restored after a series
+// Now and the end of the current timed wait, in ms of the Clock. 64-bit, so
+// the millisecond clock cannot wrap during a run.
+extern std::int64_t ticks, endticks;
+
+// ---------------------------------------------------------------- telescope
+
+// ---------------------------------------------------------------- processing
+
+// ---------------------------------------------------------------- display
+
+// Restores every global to its compiled-in start value and re-derives the
+// paths from the data root. Does not touch the frame buffers' contents.
+void reset_program_state();
+
+// Per-group resets called by reset_program_state(); each lives beside its
+// group's definitions.
+void reset_state_app();
+void reset_state_store();
+void reset_state_camera();
+void reset_state_telescope();
+void reset_state_processing();
+void reset_state_display();

@@ -1,0 +1,12 @@
+#include "app/state.h"
+
+int exposure;
+int exposure_save;
+std::int64_t ticks, endticks;
+
+void reset_state_camera()
+{
+    exposure = 0;
+    exposure_save = 0;
+    ticks = endticks = 0;
+}

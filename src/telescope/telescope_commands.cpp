@@ -1,0 +1,12 @@
+// Telescope commands. The serial and control-box links and the guider are not
+// built yet: until they are, each command reports that the telescope cannot
+// be reached instead of doing nothing.
+#include "app/quillon_window.h"
+
+#include "app/messages.h"
+
+void TQuillonWindow::CmTrainGuide() { messages(54); }
+void TQuillonWindow::CmStartGuide() { messages(54); }
+void TQuillonWindow::CmControl() { messages(36); }
+// One telescope nudge during training; nothing to nudge without a link.
+void TQuillonWindow::GuideTelescope() {}

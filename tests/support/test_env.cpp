@@ -1,0 +1,46 @@
+#include "test_env.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "app/state.h"
+#include "store/buffers.h"
+
+namespace {
+std::unique_ptr<TestEnv> current;
+}
+
+TestEnv& test_env()
+{
+    return *current;
+}
+
+void begin_test_env()
+{
+    current = std::make_unique<TestEnv>();
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillon-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    current->home = pattern;
+    setenv("QUILLON_HOME", pattern.c_str(), 1);
+    reset_program_state();
+    // No test sees another's pixels.
+    for (unsigned short* buffer : {image_int, trial_int, undo_int, save_int, comparison_int})
+        std::fill(buffer, buffer + frame_samples, static_cast<unsigned short>(0));
+    set_clock(&current->clock);
+    set_host(&current->host);
+}
+
+void end_test_env()
+{
+    set_host(nullptr);
+    set_clock(nullptr);
+    if (current) {
+        std::error_code ec;
+        std::filesystem::remove_all(current->home, ec);
+    }
+    current.reset();
+}

@@ -1,0 +1,23 @@
+// Per-test isolation: every test runs with its own $QUILLON_HOME in a fresh
+// temporary folder, a reset program state, a manual clock and a recording
+// host. Installed for every test by the test main.
+#pragma once
+
+#include <string>
+
+#include "app/clock.h"
+#include "test_host.h"
+
+struct TestEnv {
+    ManualClock clock;
+    TestHost host{clock};
+    std::string home;
+};
+
+// The environment of the running test (valid between its start and end).
+TestEnv& test_env();
+// Creates the temporary home, sets $QUILLON_HOME, resets the state and
+// installs the clock and host. Called before each test.
+void begin_test_env();
+// Removes the temporary home and restores the default clock and host.
+void end_test_env();
