@@ -7,7 +7,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-PACKAGES = build-essential cmake ninja-build pkg-config clang \
+PACKAGES = build-essential cmake ninja-build pkg-config clang ccache \
   qt6-base-dev qt6-serialport-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libusb-1.0-0-dev libhidapi-dev libcfitsio-dev libtiff-dev libopencv-dev \

@@ -9,24 +9,17 @@ TQuillonApp::TQuillonApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral("Quillon"));
 }
 
-TQuillonApp::~TQuillonApp()
-{
-    delete frame_;
-}
+TQuillonApp::~TQuillonApp() = default;
 
 void TQuillonApp::InitMainWindow()
 {
-    frame_ = new QMainWindow;
-    client_ = new TQuillonWindow(frame_);
-    frame_->setCentralWidget(client_);
-    frame_->setGeometry(0, 0, 710, 500);
-    client_->SetCaption(nullptr);
+    main_ = build_main_frame();
 }
 
 void TQuillonApp::InitInstance()
 {
     InitMainWindow();
-    frame_->show();
+    main_.frame->show();
     point_buffers();
     fill_startup_ramp();
 }

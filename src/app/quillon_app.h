@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QMainWindow>
-#include <QPointer>
+#include <memory>
+
+#include "app/main_frame.h"
 
 class TQuillonWindow;
 
@@ -21,10 +23,9 @@ public:
     // palette, clears the display table and fills the start-up ramp.
     void InitInstance();
 
-    QMainWindow* frame() const { return frame_; }
-    TQuillonWindow* client() const { return client_; }
+    QMainWindow* frame() const { return main_.frame.get(); }
+    TQuillonWindow* client() const { return main_.client; }
 
 private:
-    QPointer<QMainWindow> frame_;
-    TQuillonWindow* client_ = nullptr;
+    MainFrame main_;
 };

@@ -6,10 +6,25 @@
 void reset_program_state()
 {
     reset_state_app();
+    reset_state_mouse();
     reset_state_camera();
     reset_state_telescope();
+    reset_state_centroid();
     reset_state_processing();
+    reset_state_contrast();
+    reset_state_filters();
+    reset_state_calibration();
+    reset_state_labelling();
     reset_state_display();
+    reset_state_pipeline();
+    reset_state_info();
+    reset_state_plots();
+    reset_state_photometry();
+    reset_state_native();
+    reset_state_fits();
+    reset_state_tiff();
+    reset_state_settings();
+    reset_state_autosave();
     // Last: the store derives the geometry from `binned` and the paths from
     // the data root.
     reset_state_store();

@@ -68,9 +68,36 @@ extern int pick_star, picked_star, focus_frame, photometry, row_plot, merging, b
 extern int Big, Geo, colour_palette, stretch_palette;
 extern int got_vn;
 
+// -- mouse on the image
+extern int pick_xcent, pick_ycent;   // the picked star, full-resolution sensor column and row
+
 // ---------------------------------------------------------------- store (frame buffers, files)
 // Path of the settings file; derived from the data root at reset.
 extern std::string ini_file;
+
+// -- native files: the name shown in the caption and the calibration files.
+// Paths are held whole (the original fixed-size fields could not).
+extern std::string image_name;
+extern std::string DarkFileName, FlatFileName;
+extern int darkframe_loaded, flatfield_loaded;
+
+// -- FITS header details
+extern char FITS_Obj[70], FITS_Obs[70], FITS_Date[70], FITS_Time[70], FITS_Src[70], FITS_Tel[70];
+extern char FITS_Com[257], FITS_His[257];
+extern double FITS_Exptime, FITS_Focallen, FITS_Aperture;
+extern int FITS_Diff;
+extern int FITS_SBIG;
+extern int eightbit;
+
+// -- TIFF
+
+// -- settings file
+extern int fast_par, Mk2_fast_par, default_port, Losmandy_pause, gotcontrolbox, Debug_Mode;
+extern int Show_Interface_Details;
+
+// -- auto-save
+extern int auto_save_num;
+extern char auto_save_subdir[81];
 
 // ---------------------------------------------------------------- camera (exposure loop)
 extern int exposure;          // ms, exposure time of the next frame
@@ -80,20 +107,69 @@ extern int exposure_save;     // ms, the requested exposure, restored after a se
 extern std::int64_t ticks, endticks;
 
 // ---------------------------------------------------------------- telescope
+extern int backlashx, backlashy, hystx, hysty;
+extern int ignore_small;
+
+// -- centroid and guide frame
+extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
+extern int x3, y3;                  // offsets in thousandths of a pixel
+// The guide star position within the guide frame. Not x1, y1: y1 is the C
+// library's Bessel function.
+extern int guide_x1, guide_y1;
+extern int got_guide_image;
+extern int drawx, drawy;
 
 // ---------------------------------------------------------------- processing
+// -- contrast
+extern unsigned short stretch_table[32768];   // index sample / 2 -> output sample / 2
+extern std::uint32_t black, white;            // shared small parameters of several dialogs
+extern double power_str;
+
+// -- filters
+
+// -- calibration and combining
+
+// -- labelling
 
 // ---------------------------------------------------------------- display
+// -- display pipeline
+extern std::uint32_t table[257];   // histogram of sample >> 8; entry 256 stays 0
+extern std::int32_t most_pop;      // background level as a bin 0..255
+extern int prep_image, blink_it, back_changed, focussed;
+
+// -- information and progress windows
+extern int progress;               // 0..256
+extern char progress_caption[31];
+extern int changecaption;
+
+// -- plots
+
+// -- photometry and blink
 
 // Restores every global to its compiled-in start value and re-derives the
 // paths from the data root. Does not touch the frame buffers' contents.
 void reset_program_state();
 
 // Per-group resets called by reset_program_state(); each lives beside its
-// group's definitions.
+// group's definitions (state_<group>.cpp).
 void reset_state_app();
+void reset_state_mouse();
 void reset_state_store();
+void reset_state_native();
+void reset_state_fits();
+void reset_state_tiff();
+void reset_state_settings();
+void reset_state_autosave();
 void reset_state_camera();
 void reset_state_telescope();
+void reset_state_centroid();
 void reset_state_processing();
+void reset_state_contrast();
+void reset_state_filters();
+void reset_state_calibration();
+void reset_state_labelling();
 void reset_state_display();
+void reset_state_pipeline();
+void reset_state_info();
+void reset_state_plots();
+void reset_state_photometry();

@@ -1,0 +1,5 @@
+#include "app/state.h"
+
+void reset_state_photometry()
+{
+}

@@ -1,0 +1,12 @@
+#include "app/state.h"
+
+#include <cstring>
+
+int auto_save_num;
+char auto_save_subdir[81];
+
+void reset_state_autosave()
+{
+    auto_save_num = 0;
+    std::memset(auto_save_subdir, 0, sizeof auto_save_subdir);
+}

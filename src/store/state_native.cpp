@@ -1,0 +1,13 @@
+#include "app/state.h"
+
+std::string image_name;
+std::string DarkFileName, FlatFileName;
+int darkframe_loaded, flatfield_loaded;
+
+void reset_state_native()
+{
+    image_name.clear();
+    DarkFileName.clear();
+    FlatFileName.clear();
+    darkframe_loaded = flatfield_loaded = 0;
+}
