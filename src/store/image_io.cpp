@@ -1,0 +1,124 @@
+#include "store/image_io.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "app/state.h"
+#include "store/buffers.h"
+
+ImageFileKind kind_for_length(std::uintmax_t length)
+{
+    switch (length) {
+    case native_binned_length:
+        return ImageFileKind::native_binned;
+    case native_full_length:
+        return ImageFileKind::native_full;
+    case fits_binned_length:
+        return ImageFileKind::fits_binned;
+    case fits_full_length:
+        return ImageFileKind::fits_full;
+    default:
+        return ImageFileKind::unknown;
+    }
+}
+
+bool kind_is_binned(ImageFileKind kind)
+{
+    return kind == ImageFileKind::native_binned || kind == ImageFileKind::fits_binned;
+}
+
+bool kind_is_fits(ImageFileKind kind)
+{
+    return kind == ImageFileKind::fits_binned || kind == ImageFileKind::fits_full;
+}
+
+bool read_whole_file(const std::string& path, std::vector<unsigned char>& bytes)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), size));
+}
+
+void native_to_samples(const unsigned char* bytes, int width, int height, unsigned short* dest)
+{
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    for (std::size_t i = 0; i < count; ++i)
+        dest[i] = static_cast<unsigned short>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+namespace {
+// Columns are counted from 1 as in the card layout.
+bool card_has(const unsigned char* header, int card, int first_column, const char* text)
+{
+    const unsigned char* at = header + (card - 1) * 80 + (first_column - 1);
+    return std::memcmp(at, text, std::strlen(text)) == 0;
+}
+} // namespace
+
+bool check_fits_header(const unsigned char* header, std::size_t length, bool binned_geometry,
+                       unsigned* offset)
+{
+    if (length < fits_header_length)
+        return false;
+    if (!card_has(header, 2, 29, "16") || !card_has(header, 3, 30, "2"))
+        return false;
+    if (!card_has(header, 4, 28, binned_geometry ? "376" : "752"))
+        return false;
+    if (!card_has(header, 5, 28, binned_geometry ? "290" : "580"))
+        return false;
+    *offset = card_has(header, 36, 1, "BZERO   =   +0.0000000000E+00") ? 0u : 32768u;
+    return true;
+}
+
+void fits_to_samples(const unsigned char* data, int width, int height, unsigned offset,
+                     unsigned short* dest)
+{
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    for (std::size_t i = 0; i < count; ++i)
+        dest[i] = static_cast<unsigned short>((data[2 * i] * 256u + data[2 * i + 1] + offset) & 0xFFFFu);
+}
+
+SecondLoad load_second_image(const std::string& path, unsigned short* dest)
+{
+    std::vector<unsigned char> bytes;
+    {
+        std::ifstream probe(path, std::ios::binary);
+        if (!probe)
+            return SecondLoad::cannot_open;
+    }
+    if (!read_whole_file(path, bytes))
+        return SecondLoad::wrong_file;
+    const ImageFileKind kind = kind_for_length(bytes.size());
+    if (kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
+        return SecondLoad::wrong_file;
+    if (!kind_is_fits(kind)) {
+        native_to_samples(bytes.data(), width1, height1, dest);
+        return SecondLoad::ok;
+    }
+    unsigned offset = 0;
+    if (!check_fits_header(bytes.data(), bytes.size(), binned != 0, &offset))
+        return SecondLoad::header_mismatch;
+    fits_to_samples(bytes.data() + fits_header_length, width1, height1, offset, dest);
+    return SecondLoad::ok;
+}
+
+int trial_load(unsigned short* trialptr, unsigned short* /*trialintptr*/, const char* fileName)
+{
+    switch (load_second_image(fileName, trialptr)) {
+    case SecondLoad::ok:
+        return 0;
+    case SecondLoad::cannot_open:
+        return 1;
+    case SecondLoad::wrong_file:
+        return 2;
+    case SecondLoad::header_mismatch:
+        return 12;
+    }
+    return 2;
+}
