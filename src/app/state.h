@@ -80,6 +80,8 @@ extern std::string ini_file;
 extern std::string image_name;
 extern std::string DarkFileName, FlatFileName;
 extern int darkframe_loaded, flatfield_loaded;
+extern std::string lastfile;        // initial name of the next open dialog
+extern std::string file_name;       // the file the delete dialog asks about
 
 // -- FITS header details
 extern char FITS_Obj[70], FITS_Obs[70], FITS_Date[70], FITS_Time[70], FITS_Src[70], FITS_Tel[70];
@@ -128,6 +130,12 @@ extern double power_str;
 // -- filters
 
 // -- calibration and combining
+extern char merge_type;             // 's' subtract, 'a' average, 'f' flat field
+extern int average, merge_centre;
+extern int orig_x, orig_y, merge_x, merge_y;
+// Path-only modes of the shared file selection (dark, flat, comparison, delete).
+extern int load_darkframe, load_flatfield, load_comparison, delete_file;
+extern std::string ComparisonFileName;
 
 // -- labelling
 

@@ -3,6 +3,8 @@
 std::string image_name;
 std::string DarkFileName, FlatFileName;
 int darkframe_loaded, flatfield_loaded;
+std::string lastfile;
+std::string file_name;
 
 void reset_state_native()
 {
@@ -10,4 +12,6 @@ void reset_state_native()
     DarkFileName.clear();
     FlatFileName.clear();
     darkframe_loaded = flatfield_loaded = 0;
+    lastfile.clear();
+    file_name.clear();
 }
