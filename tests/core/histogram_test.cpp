@@ -31,7 +31,7 @@ TEST(Histogram, MostPopUsesTheFixedBand)
 {
     std::fill(image, image + intlength, static_cast<unsigned short>(5 << 8));
     for (int i = 10240; i < 25600; ++i)
-        image[i] = static_cast<unsigned short>((i < 18000 ? 20 : 21) << 8);
+        image[i] = static_cast<unsigned short>((i < 17000 ? 20 : 21) << 8);
     find_most_pop(image);
     EXPECT_EQ(most_pop, 21);
     EXPECT_EQ(table[5], 0u);
