@@ -17,6 +17,8 @@ class QMainWindow;
 class QToolBar;
 class QStatusBar;
 class QAction;
+class QPainter;
+class QPrinter;
 
 class TQuillonWindow : public QAbstractScrollArea {
     Q_OBJECT
@@ -76,6 +78,20 @@ public:
     void CmCopy();
     void CmPrint();
     void CmPrintSetup();
+    // Reads a display bitmap file into a new Dib; 1 on success, 0 (message
+    // 32, the old image kept) on failure.
+    int LoadBitmapFile(const char* name);
+    // The printer the print commands use (set up by CmPrintSetup).
+    QPrinter& printer();
+
+private:
+    void SetupFromDib(std::unique_ptr<QImage> dib);
+    bool UpdatePalette(bool alwaysRepaint);
+    void AdjustScroller();
+    void draw_picked_star(QPainter& painter);
+    std::shared_ptr<QPrinter> printer_;
+
+public:
 
     // ------------------------------------------------ information windows and help
     void CmShowImage();
