@@ -174,7 +174,12 @@ bool read_display_bitmap(const std::string& path, DisplayBitmap& out)
     }
     const bool read_error = std::ferror(file) != 0;
     std::fclose(file);
-    if (read_error || bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M')
+    return !read_error && parse_display_bitmap(bytes.data(), bytes.size(), out);
+}
+
+bool parse_display_bitmap(const unsigned char* bytes, std::size_t size, DisplayBitmap& out)
+{
+    if (size < 54 || bytes[0] != 'B' || bytes[1] != 'M')
         return false;
 
     const std::uint32_t data_offset = get32(&bytes[10]);
@@ -193,8 +198,8 @@ bool read_display_bitmap(const std::string& path, DisplayBitmap& out)
         return false;
     const std::uint64_t palette_at = 14ull + info_size;
     const std::uint64_t stride = (static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t { 3 };
-    if (palette_at + 4ull * colours > bytes.size() || data_offset < palette_at
-        || static_cast<std::uint64_t>(data_offset) + stride * height > bytes.size())
+    if (palette_at + 4ull * colours > size || data_offset < palette_at
+        || static_cast<std::uint64_t>(data_offset) + stride * height > size)
         return false;
 
     DisplayBitmap result;

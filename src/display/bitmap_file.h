@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,5 @@ struct DisplayBitmap {
 // row order). False, with `out` untouched, when the file is missing, short
 // or not such a bitmap.
 bool read_display_bitmap(const std::string& path, DisplayBitmap& out);
+// The same from the file's bytes.
+bool parse_display_bitmap(const unsigned char* bytes, std::size_t size, DisplayBitmap& out);
