@@ -3,6 +3,7 @@
 
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPrintDialog>
@@ -55,7 +56,13 @@ void TQuillonWindow::image_prepare()
     if (Palette.isEmpty())
         Palette = colour_table(greyPal, 256);
     write_bitmap();
-    LoadBitmapFile(display_bitmap_path(training != 0).c_str());
+    // Focus and guide frames go to their own file while the window keeps
+    // the last ordinary frame; before the first ordinary frame there is
+    // nothing to show, which is no failure worth a box in every guide step.
+    const std::string shown = display_bitmap_path(training != 0);
+    if ((focus_mode || tracking) && !training && !QFile::exists(QString::fromStdString(shown)))
+        return;
+    LoadBitmapFile(shown.c_str());
 }
 
 int TQuillonWindow::LoadBitmapFile(const char* name)

@@ -206,6 +206,50 @@ private slots:
         QCOMPARE(QColor(shot.pixel(shot.width() - 2 * dpr, shot.height() - 2)), QColor(0xC0, 0xC0, 0xC0));
     }
 
+    void guide_frames_leave_the_main_picture()
+    {
+        UiTestEnv env;
+        TQuillonWindow& w = env.window();
+        tracking = 1;
+        fill_image(0x6000);
+        w.image_prepare(); // no ordinary frame yet: nothing shown, no box
+        QVERIFY(env.host().boxes.empty());
+        QVERIFY(w.Dib == nullptr);
+        QVERIFY(QFile::exists(QString::fromStdString(display_bitmap_path(true))));
+        tracking = 0;
+        w.image_prepare();
+        tracking = 1;
+        fill_image(0x2000);
+        w.image_prepare();
+        QCOMPARE(w.Dib->size(), QSize(376, 290));
+        QCOMPARE(dib_colour(w, 0, 0), qRgb(0x60, 0x60, 0x60));
+        QVERIFY(env.host().boxes.empty());
+    }
+
+    void picked_star_marker_and_scroll_offset()
+    {
+        UiTestEnv env;
+        TQuillonWindow& w = env.window();
+        binned = 0;
+        ZQ_binned();
+        for (int r = 0; r < full_height; ++r)
+            for (int c = 0; c < full_width; ++c)
+                image_int[r * full_width + c] = static_cast<unsigned short>((c % 256) << 8);
+        w.image_prepare();
+        w.horizontalScrollBar()->setValue(40);
+        pick_star = 1;
+        picked_star = 1;
+        pick_xcent = 140;
+        pick_ycent = 100;
+        cur_rad = 2;
+        const QImage shot = w.viewport()->grab().toImage();
+        // The view starts at column 40, and the cross sits on the star as shown.
+        QCOMPARE(QColor(shot.pixel(5, 300)), QColor(45, 45, 45));
+        QCOMPARE(QColor(shot.pixel(100, 85)), QColor(Qt::green));
+        QCOMPARE(QColor(shot.pixel(85, 100)), QColor(Qt::green));
+        QCOMPARE(cur_rad, star_mask);
+    }
+
     void unreadable_bitmap_keeps_the_picture()
     {
         UiTestEnv env;
