@@ -117,7 +117,6 @@ TEST(DisplayPalette, FalseColour)
     EXPECT_EQ(palette[128].red, 128);
     EXPECT_EQ(palette[128].green, 64);
     EXPECT_EQ(palette[128].blue, 127 - 63);
-    EXPECT_EQ(palette[240].blue, 15 - 0);
     EXPECT_EQ(palette[241].red, 241);
     EXPECT_EQ(palette[241].green, 241);
     EXPECT_EQ(palette[241].blue, 241);
@@ -165,19 +164,6 @@ TEST(DisplayBitmapFile, HeaderAndBottomUpRows)
     EXPECT_EQ(b[1078 + 375], 89);
     EXPECT_EQ(b[b.size() - 376], 0); // last stored row is the frame's first
     EXPECT_FALSE(std::filesystem::exists(display_bitmap_path(true)));
-}
-
-TEST(DisplayBitmapFile, ConstantFrameShowsItsHighByte)
-{
-    std::fill(image, image + intlength, static_cast<unsigned short>(0x1234));
-    const DisplayBitmap bitmap = rebuild();
-    EXPECT_EQ(bitmap.width, 376);
-    EXPECT_EQ(bitmap.height, 290);
-    EXPECT_EQ(bitmap.colours, 256);
-    for (unsigned char level : bitmap.pixels)
-        ASSERT_EQ(level, 0x12);
-    EXPECT_EQ(bitmap.palette[0x12].red, 0x12);
-    EXPECT_EQ(bitmap.palette[0x12].blue, 0x12);
 }
 
 TEST(DisplayBitmapFile, FocusFrameGoesToItsOwnFileTopRowFirst)
