@@ -108,19 +108,37 @@ void do_add_image(unsigned short* fredptr, const unsigned short* trialptr, int h
     }
 }
 
-void mirror_image(unsigned short* fredptr, unsigned short* trialptr)
+namespace {
+// Eight samples in reverse order; the fixed count lets the compiler turn it
+// into one vector shuffle.
+inline void reverse8(const unsigned short* __restrict from, unsigned short* __restrict to)
 {
+    for (int j = 0; j < 8; ++j)
+        to[j] = from[7 - j];
+}
+} // namespace
+
+void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
+{
+    // Each row is reversed in place, swapping blocks of eight from both ends,
+    // so the trial buffer is not needed: a mirror during a merge keeps the
+    // base image held there.
     const int st = image_is_labelled(fredptr) ? label_rows : 0;
-    const std::size_t w = static_cast<std::size_t>(width1);
+    const int w = width1;
     for (int y = st; y < height1; ++y) {
-        const unsigned short* src = fredptr + y * w;
-        unsigned short* dst = trialptr + y * w;
-        for (std::size_t k = 0; k < w; ++k)
-            dst[k] = src[w - 1 - k];
+        unsigned short* row = fredptr + static_cast<std::size_t>(y) * w;
+        int i = 0, j = w;
+        while (j - i >= 16) {
+            unsigned short left[8], right[8];
+            std::memcpy(left, row + i, sizeof left);
+            std::memcpy(right, row + j - 8, sizeof right);
+            reverse8(right, row + i);
+            reverse8(left, row + j - 8);
+            i += 8;
+            j -= 8;
+        }
+        std::reverse(row + i, row + j);
     }
-    const std::size_t from = st * w;
-    std::memcpy(fredptr + from, trialptr + from,
-        (static_cast<std::size_t>(intlength) - from) * sizeof(unsigned short));
 }
 
 int load_calibration_file(const char* fileName, unsigned short* dest)

@@ -29,8 +29,9 @@ void do_merge(unsigned short* fredptr, unsigned short* trialptr, int orig_x, int
 // row of trial, or with `highres21_selfguide` the sum of that row and the next
 // row of fred.
 void do_add_image(unsigned short* fredptr, const unsigned short* trialptr, int highres21_selfguide);
-// Left-right mirror of fred; trial is scratch. Rows 0..9 of a labelled image
-// keep their orientation.
+// Left-right mirror of fred, in place. Rows 0..9 of a labelled image keep
+// their orientation. trialptr is not written (the base image of a merge in
+// progress lives there).
 void mirror_image(unsigned short* fredptr, unsigned short* trialptr);
 
 // Reads a native or FITS dark/flat file of the current geometry into `dest`.

@@ -184,16 +184,22 @@ TEST(Calibration, MergeShiftsTheSecondImageAndAverages)
 
 TEST(Calibration, MirrorReversesRowsAndTwiceRestores)
 {
-    use_full_frame();
-    for (int i = 0; i < width1 * height1; ++i)
-        image[i] = static_cast<unsigned short>(i * 7);
-    const std::vector<unsigned short> before(image, image + intlength);
-    mirror_image(image, trial);
-    EXPECT_EQ(image[at(0, 0)], before[at(0, 751)]);
-    EXPECT_EQ(image[at(300, 751)], before[at(300, 0)]);
-    EXPECT_EQ(image[at(579, 100)], before[at(579, 651)]);
-    mirror_image(image, trial);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), image));
+    for (int full : { 0, 1 }) {
+        if (full)
+            use_full_frame();
+        for (int i = 0; i < width1 * height1; ++i)
+            image[i] = static_cast<unsigned short>(i * 7);
+        fill(trial, 42);
+        const std::vector<unsigned short> before(image, image + intlength);
+        mirror_image(image, trial);
+        for (int y : { 0, 1, 150, height2 })
+            for (int x = 0; x < width1; ++x)
+                ASSERT_EQ(image[at(y, x)], before[at(y, width2 - x)]) << y << "," << x;
+        // Trial holds the base image while merging: the mirror leaves it.
+        EXPECT_TRUE(std::all_of(trial, trial + frame_samples, [](unsigned short v) { return v == 42; }));
+        mirror_image(image, trial);
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), image));
+    }
 }
 
 TEST(Calibration, AddImageAssemblesEvenRows)
