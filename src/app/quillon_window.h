@@ -126,7 +126,8 @@ public:
     // Opening a file while merging: the shown image becomes the base image
     // (copied into trial) and the next mark goes on the second image.
     void merge_open_second_image();
-    class TMergeDialog* merge_dialog = nullptr;   // the open merge dialog, if any
+    // The open merge dialog (a child of the window), or nullptr.
+    class TMergeDialog* merge_dialog() const;
 
     // ------------------------------------------------ plots, photometry, blink, mouse
     void CmHistogram();

@@ -111,10 +111,18 @@ void TQuillonWindow::Add_Image()
         return;
     }
     begin_merge();
-    merge_dialog = new TMergeDialog(this);
-    connect(merge_dialog, &QObject::destroyed, this, [this] { merge_dialog = nullptr; });
-    connect(merge_dialog, &TMergeDialog::merged, this, [this] { viewport()->update(); });
-    merge_dialog->show();
+    auto* dialog = new TMergeDialog(this);
+    connect(dialog, &TMergeDialog::merged, this, [this] { viewport()->update(); });
+    dialog->show();
+}
+
+TMergeDialog* TQuillonWindow::merge_dialog() const
+{
+    // A closed dialog may still wait for its deletion: only a shown one counts.
+    for (TMergeDialog* dialog : findChildren<TMergeDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dialog->isVisible())
+            return dialog;
+    return nullptr;
 }
 
 void TQuillonWindow::merge_click(int x, int y)
@@ -127,8 +135,8 @@ void TQuillonWindow::merge_click(int x, int y)
 
 void TQuillonWindow::merge_refresh()
 {
-    if (merge_dialog != nullptr)
-        merge_dialog->EvPaint();
+    if (TMergeDialog* dialog = merge_dialog())
+        dialog->EvPaint();
 }
 
 void TQuillonWindow::merge_open_second_image()

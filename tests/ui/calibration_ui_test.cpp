@@ -228,11 +228,11 @@ private slots:
         env.window().Add_Image();
         photometry = 0;
         QCOMPARE(env.host().boxes.size(), std::size_t(1));
-        QVERIFY(env.window().merge_dialog == nullptr);
+        QVERIFY(env.window().merge_dialog() == nullptr);
 
         std::fill(image, image + frame_samples, static_cast<unsigned short>(1000));
         env.window().Add_Image();
-        TMergeDialog* dialog = env.window().merge_dialog;
+        TMergeDialog* dialog = env.window().merge_dialog();
         QVERIFY(dialog != nullptr);
         QVERIFY(dialog->isVisible());
         QVERIFY(!dialog->isModal());
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(prep_image, 1);
         QCOMPARE(image[width1 * 100 + 100], static_cast<unsigned short>(2000)); // (3000 + 1000) / 2
         QTRY_VERIFY(watch.isNull());
-        QVERIFY(env.window().merge_dialog == nullptr);
+        QVERIFY(env.window().merge_dialog() == nullptr);
     }
 
     void merge_cancel_and_close_leave_images()
@@ -288,16 +288,16 @@ private slots:
         std::fill(image, image + frame_samples, static_cast<unsigned short>(77));
         env.window().Add_Image();
         env.window().merge_click(5, 5);
-        click(env.window().merge_dialog, "103");
-        click(env.window().merge_dialog, "2");
+        click(env.window().merge_dialog(), "103");
+        click(env.window().merge_dialog(), "2");
         QCOMPARE(merging, 0);
         QCOMPARE(average, 0);
-        QTRY_VERIFY(env.window().merge_dialog == nullptr);
+        QTRY_VERIFY(env.window().merge_dialog() == nullptr);
         QCOMPARE(image[500], static_cast<unsigned short>(77));
 
         env.window().Add_Image();
         QCOMPARE(merging, 1);
-        env.window().merge_dialog->close();
+        env.window().merge_dialog()->close();
         QCOMPARE(merging, 0);
     }
 
