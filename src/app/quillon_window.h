@@ -133,6 +133,17 @@ public:
     void Merge_Image();
     void CmMirror();
     void label_image();
+    // A left click on the image while `merging` is set: the click in image
+    // pixels, already snapped to the star when `merge_centre` asks for it.
+    // Stores the mark, captures the merge buffers and repaints the dialog.
+    void merge_click(int x, int y);
+    // Shows the current marks and flags in the merge dialog, when it is open.
+    void merge_refresh();
+    // Opening a file while merging: the shown image becomes the base image
+    // (copied into trial) and the next mark goes on the second image.
+    void merge_open_second_image();
+    // The open merge dialog (a child of the window), or nullptr.
+    class TMergeDialog* merge_dialog() const;
 
     // ------------------------------------------------ plots, photometry, blink, mouse
     void CmHistogram();

@@ -136,8 +136,16 @@ extern int orig_x, orig_y, merge_x, merge_y;
 // Path-only modes of the shared file selection (dark, flat, comparison, delete).
 extern int load_darkframe, load_flatfield, load_comparison, delete_file;
 extern std::string ComparisonFileName;
+// The two images handed to the interactive merge, captured with each mark:
+// the second image (image) and the base image (trial).
+extern unsigned short* extfredptr;
+extern unsigned short* exttrialptr;
+// Raw bytes of a FITS dark or flat file before conversion (a full frame).
+extern unsigned char pixels_int[872320];
 
 // -- labelling
+extern char txtbuffer[32];          // the label text (at most 30 characters taken)
+extern int auto_FITS_date;          // label with the image's FITS date instead of the clock
 
 // ---------------------------------------------------------------- display
 // -- display pipeline

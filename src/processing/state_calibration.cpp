@@ -5,6 +5,9 @@ int average, merge_centre;
 int orig_x, orig_y, merge_x, merge_y;
 int load_darkframe, load_flatfield, load_comparison, delete_file;
 std::string ComparisonFileName;
+unsigned short* extfredptr;
+unsigned short* exttrialptr;
+unsigned char pixels_int[872320];
 
 void reset_state_calibration()
 {
@@ -13,4 +16,5 @@ void reset_state_calibration()
     orig_x = orig_y = merge_x = merge_y = 0;
     load_darkframe = load_flatfield = load_comparison = delete_file = 0;
     ComparisonFileName.clear();
+    extfredptr = exttrialptr = nullptr;
 }

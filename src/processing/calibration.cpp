@@ -1,0 +1,288 @@
+#include "processing/calibration.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "app/host.h"
+#include "app/state.h"
+#include "processing/label.h"
+#include "store/buffers.h"
+#include "store/image_io.h"
+
+namespace {
+// First sample an operation may change: past the label band of a labelled
+// image.
+std::size_t first_sample(const unsigned short* fredptr)
+{
+    return image_is_labelled(fredptr) ? static_cast<std::size_t>(width1_10) : 0;
+}
+
+unsigned short clamp_sum(unsigned a, unsigned b)
+{
+    const unsigned s = a + b;
+    return static_cast<unsigned short>(s > 65535u ? 65535u : s);
+}
+} // namespace
+
+void do_subtract_image(unsigned short* fredptr, const unsigned short* trialptr)
+{
+    const std::size_t end = static_cast<std::size_t>(intlength);
+    for (std::size_t i = first_sample(fredptr); i < end; ++i)
+        fredptr[i] = fredptr[i] > trialptr[i] ? static_cast<unsigned short>(fredptr[i] - trialptr[i]) : 0;
+}
+
+void do_average_image(unsigned short* fredptr, const unsigned short* trialptr)
+{
+    const std::size_t end = static_cast<std::size_t>(intlength);
+    for (std::size_t i = first_sample(fredptr); i < end; ++i)
+        fredptr[i] = static_cast<unsigned short>((static_cast<unsigned>(fredptr[i]) + trialptr[i]) / 2);
+}
+
+void do_flat_field(unsigned short* fredptr, const unsigned short* trialptr, double avg, int line)
+{
+    if (line < 0 || line >= height1)
+        return;
+    unsigned short* row = fredptr + static_cast<std::size_t>(line) * width1;
+    const unsigned short* flat = trialptr + static_cast<std::size_t>(line) * width1;
+    for (int x = 2; x < width2; ++x) {
+        const double v = row[x];
+        const double f = flat[x];
+        double w;
+        if (f != 0.0)
+            w = v / f * avg;
+        else if (v != 0.0)
+            w = v;
+        else
+            w = avg;
+        row[x] = w < 65535.0 ? static_cast<unsigned short>(std::trunc(w)) : 65535;
+    }
+}
+
+double flat_level(const unsigned short* flatptr)
+{
+    double sum = 0.0;
+    for (int y = 10; y < 20; ++y)
+        for (int x = 5; x < width2; ++x)
+            sum += flatptr[static_cast<std::size_t>(y) * width1 + x];
+    return sum / (binned ? 3700.0 : 7460.0);
+}
+
+void do_merge(unsigned short* fredptr, unsigned short* trialptr, int orig_x, int orig_y, int merge_x,
+    int merge_y, int average)
+{
+    const int st = (image_is_labelled(fredptr) || image_is_labelled(trialptr)) ? label_rows : 0;
+    const int dx = merge_x - orig_x;
+    const int dy = merge_y - orig_y;
+    // Source column c = x + dx must satisfy 0 < c < width2.
+    const int x_from = std::max(0, 1 - dx);
+    const int x_to = std::min(width1, width2 - dx); // exclusive
+    for (int y = st; y < height1; ++y) {
+        const int r = y + dy;
+        if (r <= st || r >= height1)
+            continue;
+        unsigned short* base = trialptr + static_cast<std::size_t>(y) * width1;
+        const unsigned short* source = fredptr + static_cast<std::size_t>(r) * width1 + dx;
+        for (int x = x_from; x < x_to; ++x) {
+            const unsigned s = static_cast<unsigned>(source[x]) + base[x];
+            base[x] = average ? static_cast<unsigned short>(s / 2)
+                              : static_cast<unsigned short>(std::min(s, 65535u));
+        }
+    }
+    copy_image(fredptr, trialptr);
+}
+
+void do_add_image(unsigned short* fredptr, const unsigned short* trialptr, int highres21_selfguide)
+{
+    for (int r = 0; r < height1; r += 2) {
+        unsigned short* row = fredptr + static_cast<std::size_t>(r) * width1;
+        const unsigned short* source = trialptr + static_cast<std::size_t>(r) * width1;
+        if (highres21_selfguide && r + 1 < height1) {
+            const unsigned short* next = row + width1;
+            for (int x = 0; x < width1; ++x)
+                row[x] = clamp_sum(source[x], next[x]);
+        } else {
+            std::memcpy(row, source, static_cast<std::size_t>(width1) * sizeof(unsigned short));
+        }
+    }
+}
+
+namespace {
+// Eight samples in reverse order; the fixed count lets the compiler turn it
+// into one vector shuffle.
+inline void reverse8(const unsigned short* __restrict from, unsigned short* __restrict to)
+{
+    for (int j = 0; j < 8; ++j)
+        to[j] = from[7 - j];
+}
+} // namespace
+
+void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
+{
+    // Each row is reversed in place, swapping blocks of eight from both ends,
+    // so the trial buffer is not needed: a mirror during a merge keeps the
+    // base image held there.
+    const int st = image_is_labelled(fredptr) ? label_rows : 0;
+    const int w = width1;
+    for (int y = st; y < height1; ++y) {
+        unsigned short* row = fredptr + static_cast<std::size_t>(y) * w;
+        int i = 0, j = w;
+        while (j - i >= 16) {
+            unsigned short left[8], right[8];
+            std::memcpy(left, row + i, sizeof left);
+            std::memcpy(right, row + j - 8, sizeof right);
+            reverse8(right, row + i);
+            reverse8(left, row + j - 8);
+            i += 8;
+            j -= 8;
+        }
+        std::reverse(row + i, row + j);
+    }
+}
+
+int load_calibration_file(const char* fileName, unsigned short* dest)
+{
+    std::ifstream in(fileName, std::ios::binary | std::ios::ate);
+    if (!in)
+        return calibration_cannot_open;
+    const std::streamoff length = in.tellg();
+    const ImageFileKind kind
+        = length < 0 ? ImageFileKind::unknown : kind_for_length(static_cast<std::uintmax_t>(length));
+    if (kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
+        return calibration_bad_file;
+    in.seekg(0);
+
+    const std::size_t data_bytes = static_cast<std::size_t>(height1) * width3;
+    unsigned offset = 0;
+    if (kind_is_fits(kind)) {
+        unsigned char header[fits_header_length];
+        if (!in.read(reinterpret_cast<char*>(header), sizeof header))
+            return calibration_bad_file;
+        if (!check_fits_header(header, sizeof header, binned != 0, &offset))
+            return calibration_bad_file;
+    }
+    // Everything is read before the buffer is touched, so a short read leaves
+    // the previous dark or flat in place.
+    if (!in.read(reinterpret_cast<char*>(pixels_int), static_cast<std::streamsize>(data_bytes)))
+        return calibration_bad_file;
+    if (kind_is_fits(kind))
+        fits_to_samples(pixels_int, width1, height1, offset, dest);
+    else
+        native_to_samples(pixels_int, width1, height1, dest);
+    return calibration_ok;
+}
+
+int auto_remove(int darkframe_loaded, const char* fileName, unsigned short* darkptr, unsigned short* fredptr,
+    unsigned short* undoptr)
+{
+    if (!darkframe_loaded) {
+        if (const int result = load_calibration_file(fileName, darkptr); result != calibration_ok)
+            return result;
+        if (darkptr != undoptr)
+            backup_image(darkptr, undoptr);
+    }
+    // The raw frame is subtracted whole: a fresh frame carries no label.
+    const std::size_t end = static_cast<std::size_t>(intlength);
+    for (std::size_t i = 0; i < end; ++i)
+        fredptr[i] = fredptr[i] > undoptr[i] ? static_cast<unsigned short>(fredptr[i] - undoptr[i]) : 0;
+    return calibration_ok;
+}
+
+int auto_flatfield(int flatfield_loaded, const char* fileName, unsigned short* flatptr,
+    unsigned short* fredptr, unsigned short* saveptr)
+{
+    if (!flatfield_loaded) {
+        if (const int result = load_calibration_file(fileName, flatptr); result != calibration_ok)
+            return result;
+        if (flatptr != saveptr)
+            backup_image(flatptr, saveptr);
+    }
+    const double level = flat_level(saveptr);
+    for (int row = 2; row < height1; ++row)
+        do_flat_field(fredptr, saveptr, level, row);
+    return calibration_ok;
+}
+
+bool apply_merge_operation(char type)
+{
+    switch (type) {
+    case 'a':
+        do_average_image(image, trial);
+        return true;
+    case 's':
+        do_subtract_image(image, trial);
+        append_history("Dark Frame Subtracted");
+        return true;
+    case 'f': {
+        const double level = flat_level(trial);
+        const int first = image_is_labelled(image) ? label_rows + 1 : 1;
+        std::strcpy(progress_caption, "FLAT FIELD PROGRESS");
+        progress = 10;
+        host().progress_open();
+        // The bar runs 0..256: spread the rows over what is left of it.
+        const int rows = height1 - first;
+        for (int row = first; row < height1; ++row) {
+            host().progress_update();
+            do_flat_field(image, trial, level, row);
+            progress = 10 + (row - first + 1) * 246 / rows;
+        }
+        host().progress_close();
+        append_history("Flat Field Applied");
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+int merge_refusal(int fit)
+{
+    if (photometry || row_plot)
+        return 37;
+    if (Geo || fit || Big)
+        return 43;
+    if (merging)
+        return 44;
+    return 0;
+}
+
+void begin_merge()
+{
+    orig = 1;
+    average = 0;
+    orig_x = orig_y = merge_x = merge_y = 0;
+    merging = 1;
+}
+
+void place_merge_mark(int x, int y)
+{
+    if (orig) {
+        orig_x = x;
+        orig_y = y;
+    } else {
+        merge_x = x;
+        merge_y = y;
+    }
+    extfredptr = image;
+    exttrialptr = trial;
+}
+
+bool finish_merge()
+{
+    if (orig)
+        return false;
+    merging = 0;
+    // No mark on the second image yet still merges the two frame buffers.
+    do_merge(extfredptr != nullptr ? extfredptr : image, exttrialptr != nullptr ? exttrialptr : trial, orig_x,
+        orig_y, merge_x, merge_y, average);
+    average = 0;
+    prep_image = 1;
+    return true;
+}
+
+void cancel_merge()
+{
+    merging = 0;
+    average = 0;
+}
