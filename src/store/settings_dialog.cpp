@@ -153,29 +153,30 @@ TINIDialog::TINIDialog(QWidget* parent)
     grid->addWidget(options, 2, 2, 2, 1);
 
     // ---- right column: auto-save folder, debug, pause, FITS format
+    auto* right = new QVBoxLayout;
     auto* subdir_box = new QGroupBox(QStringLiteral("Autosave Sub-Directory"), this);
-    auto* subdir_row = new QHBoxLayout(subdir_box);
+    auto* subdir_column = new QVBoxLayout(subdir_box);
     auto* subdir = new QLineEdit(subdir_box);
     subdir->setObjectName(QStringLiteral("17147"));
     subdir->setMaxLength(79);
-    subdir_row->addWidget(subdir, 1);
+    subdir->setMinimumWidth(170);
+    subdir_column->addWidget(subdir);
     auto* set_dir = new QPushButton(QStringLiteral("Set Directory"), subdir_box);
     set_dir->setObjectName(QStringLiteral("17148"));
     set_dir->setAutoDefault(false);
     connect(set_dir, &QPushButton::clicked, this, [this] { set_directory(); });
-    subdir_row->addWidget(set_dir);
-    grid->addWidget(subdir_box, 0, 3);
+    subdir_column->addWidget(set_dir);
+    right->addWidget(subdir_box);
 
     // The pause buttons, the debug mode and the FITS format leave the number
     // fields unread.
-    grid->addWidget(check(
-                        17105, "Debug Info Mode", [] { return Debug_Mode != 0; },
-                        [] {
-                            Debug_Mode = Debug_Mode ? 0 : 1;
-                            Show_Interface_Details = Debug_Mode;
-                        },
-                        false),
-        1, 3);
+    right->addWidget(check(
+        17105, "Debug Info Mode", [] { return Debug_Mode != 0; },
+        [] {
+            Debug_Mode = Debug_Mode ? 0 : 1;
+            Show_Interface_Details = Debug_Mode;
+        },
+        false));
 
     auto* pause = group("Delay Before Exposure", this);
     for (const NumberChoice& p : { NumberChoice { 17153, "10 Seconds", 10 },
@@ -185,12 +186,13 @@ TINIDialog::TINIDialog(QWidget* parent)
             p.id, p.text, [seconds] { return pause_secs == seconds; }, [seconds] { pause_secs = seconds; },
             false));
     }
-    grid->addWidget(pause, 2, 3);
+    right->addWidget(pause);
 
-    grid->addWidget(check(
-                        17123, "FITS Unsigned Integer", [] { return FITS_SBIG != 0; },
-                        [] { FITS_SBIG = FITS_SBIG ? 0 : 1; }, false),
-        3, 3, Qt::AlignTop);
+    right->addWidget(check(
+        17123, "FITS Unsigned Integer", [] { return FITS_SBIG != 0; }, [] { FITS_SBIG = FITS_SBIG ? 0 : 1; },
+        false));
+    right->addStretch(1);
+    grid->addLayout(right, 0, 3, 4, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
