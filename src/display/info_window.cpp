@@ -22,6 +22,8 @@ QWidget* frame_window()
 // the event loop before its next step.
 void show_now(QDialog* dialog)
 {
+    // The main window keeps the keyboard: a key press there stops the work.
+    dialog->setAttribute(Qt::WA_ShowWithoutActivating);
     dialog->show();
     dialog->raise();
     dialog->repaint();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/clock.h"
 #include "app/data_root.h"
 #include "app/state.h"
 
@@ -95,4 +96,17 @@ void apply_manual_values(const ManualValues& values)
         hystx = small(*values.hystx);
     if (values.hysty)
         hysty = small(*values.hysty);
+}
+
+std::int64_t ut_seconds(const std::tm& local)
+{
+    std::tm wall = local;
+    wall.tm_isdst = 0;
+    // The wall-clock fields read as if they were UT, then shifted.
+    return static_cast<std::int64_t>(timegm(&wall)) + static_cast<std::int64_t>(FITS_Diff) * 3600;
+}
+
+std::int64_t ut_now()
+{
+    return ut_seconds(program_clock().local_time());
 }

@@ -3,6 +3,8 @@
 // the guiding numbers typed by hand.
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -33,3 +35,10 @@ struct ManualValues {
     std::optional<int> slewx, slewy, backlashx, backlashy, hystx, hysty;
 };
 void apply_manual_values(const ManualValues& values);
+
+// UT for a local date and time: the wall-clock time plus FITS_Diff hours, in
+// seconds since 1970, to be broken down with gmtime. It stands for the
+// "GMT" + FITS_Diff time zone that the settings load and save would install.
+std::int64_t ut_seconds(const std::tm& local);
+// UT now, from the program clock's local time.
+std::int64_t ut_now();

@@ -462,3 +462,29 @@ TEST(SettingsValues, DirectionSwapsAndBackgrounds)
     set_default_back('l');
     EXPECT_EQ(std::vector<int>({ back_r, back_g, back_b }), std::vector<int>({ 192, 192, 192 }));
 }
+
+TEST(SettingsValues, UniversalTimeIsLocalTimePlusTheDifference)
+{
+    std::tm local {};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 7;
+    local.tm_hour = 22;
+    local.tm_min = 30;
+    local.tm_isdst = 1;
+    FITS_Diff = 3;
+    std::time_t ut = static_cast<std::time_t>(ut_seconds(local));
+    std::tm broken {};
+    gmtime_r(&ut, &broken);
+    // Past midnight: the date moves on.
+    EXPECT_EQ(broken.tm_mday, 8);
+    EXPECT_EQ(broken.tm_hour, 1);
+    EXPECT_EQ(broken.tm_min, 30);
+
+    FITS_Diff = -11;
+    test_env().clock.local = local;
+    ut = static_cast<std::time_t>(ut_now());
+    gmtime_r(&ut, &broken);
+    EXPECT_EQ(broken.tm_mday, 7);
+    EXPECT_EQ(broken.tm_hour, 11);
+}
