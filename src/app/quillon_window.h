@@ -66,6 +66,9 @@ public:
 
     // ------------------------------------------------ settings
     void CmINI();
+    // Shows the telescope button on the control bar when `telescope` is not
+    // 'n', removes it otherwise (defined with the control bar).
+    void telescope_button_changed();
 
     // ------------------------------------------------ display pipeline
     void image_prepare();

@@ -157,6 +157,9 @@ extern int prep_image, blink_it, back_changed, focussed;
 extern int progress;               // 0..256
 extern char progress_caption[31];
 extern int changecaption;
+// Seconds of the clock when the last frame was shown (auto-save takes the
+// mid-exposure time from it).
+extern long end_exp;
 
 // -- plots
 
