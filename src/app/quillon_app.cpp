@@ -1,10 +1,9 @@
 #include "app/quillon_app.h"
 
 #include "app/quillon_window.h"
-#include "app/state.h"
-#include "store/buffers.h"
 
-TQuillonApp::TQuillonApp(int& argc, char** argv) : QApplication(argc, argv)
+TQuillonApp::TQuillonApp(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Quillon"));
 }
@@ -20,6 +19,5 @@ void TQuillonApp::InitInstance()
 {
     InitMainWindow();
     main_.frame->show();
-    point_buffers();
-    fill_startup_ramp();
+    start_frame_buffers();
 }
