@@ -228,15 +228,6 @@ private slots:
         QCOMPARE(recorder.seen, expected);
     }
 
-    void internal_commands_reach_their_handlers_through_the_host()
-    {
-        UiTestEnv env;
-        CommandRecorder recorder;
-        for (int number : { 888, 889, 925, 926 })
-            host().send_command(number);
-        QCOMPARE(recorder.seen, (QList<int> { 888, 889, 925, 926 }));
-    }
-
     void hints_show_in_the_status_bar_while_an_item_is_highlighted()
     {
         UiTestEnv env;
