@@ -4,7 +4,6 @@
 #include <QToolBar>
 
 #include <algorithm>
-#include <iterator>
 
 #include "app/command_table.h"
 #include "app/control_bar.h"
