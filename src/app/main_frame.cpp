@@ -28,7 +28,10 @@ MainFrame build_main_frame()
     build_menu_bar(*frame.menuBar(), *result.client);
     install_accelerators(frame, *result.client);
     frame.setWindowIcon(command_glyph(24));
-    frame.setGeometry(0, 0, 710, 500);
+    // The decorated window's corner at 0, 0 (move() places the frame with its
+    // title bar, so the title stays on the screen).
+    frame.resize(710, 500);
+    frame.move(0, 0);
     result.TelescopeControl = make_telescope_button(*result.cb, *result.client);
     if (telescope != 'n')
         result.cb->addAction(result.TelescopeControl);

@@ -3,12 +3,14 @@
 #include <QEvent>
 #include <QTimer>
 
+#include "app/control_bar.h"
 #include "app/quillon_window.h"
 
 TQuillonApp::TQuillonApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Quillon"));
+    setWindowIcon(command_glyph(24));
 }
 
 TQuillonApp::~TQuillonApp() = default;

@@ -75,6 +75,7 @@ private slots:
         UiTestEnv env;
         QCOMPARE(env.frame().windowTitle(), QStringLiteral("Quillon - (Untitled)"));
         QCOMPARE(env.frame().geometry().size(), QSize(710, 500));
+        QCOMPARE(env.frame().pos(), QPoint(0, 0));
         QCOMPARE(env.window().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(env.window().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(env.window().horizontalScrollBar()->maximum(), 200);
