@@ -8,15 +8,50 @@
 #include <QPointer>
 #include <QStatusBar>
 
+#include <cstdlib>
+#include <optional>
+
+#ifdef QUILLON_HAVE_XCB
+#include <QGuiApplication>
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#define QUILLON_X11_LOCKS 1
+#endif
+#endif
+
 namespace {
 // Lock bits of the X11 modifier state carried by key events on xcb.
 constexpr quint32 x11_lock_mask = 0x02;
 constexpr quint32 x11_num_mask = 0x10;
 
-// Follows the keyboard's lock states from the key events of the program.
-// The toolkit has no query for them: on X11 the native state of each key
-// event tells them (before the key itself acts); elsewhere only the lock
-// keys pressed while the program has focus are seen.
+// The X11 modifier state now, read from the server; none elsewhere.
+std::optional<quint32> x11_modifier_state()
+{
+#ifdef QUILLON_X11_LOCKS
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr)
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (screen == nullptr)
+        return std::nullopt;
+    xcb_query_pointer_reply_t* reply
+        = xcb_query_pointer_reply(connection, xcb_query_pointer(connection, screen->root), nullptr);
+    if (reply == nullptr)
+        return std::nullopt;
+    const quint32 mask = reply->mask;
+    std::free(reply);
+    return mask;
+#else
+    return std::nullopt;
+#endif
+}
+
+// Follows the keyboard's lock states. The toolkit has no query for them: on
+// X11 the server is asked at start and whenever a window of the program
+// becomes active (the locks may have changed in another program), and the
+// native state of each key event tells them (before the key itself acts);
+// elsewhere only the lock keys pressed while the program has focus are seen.
 class KeyStateWatcher : public QObject {
 public:
     KeyStateWatcher(QLabel* caps, QLabel* num, QLabel* overtype, QObject* parent)
@@ -26,6 +61,8 @@ public:
         , overtype_(overtype)
     {
         x11_ = QGuiApplication::platformName() == QLatin1String("xcb");
+        read_server_state();
+        show();
         qApp->installEventFilter(this);
     }
 
@@ -55,6 +92,16 @@ protected:
     }
 
 private:
+    void read_server_state()
+    {
+        if (!x11_)
+            return;
+        if (const auto mask = x11_modifier_state()) {
+            caps_on_ = (*mask & x11_lock_mask) != 0;
+            num_on_ = (*mask & x11_num_mask) != 0;
+        }
+    }
+
     void show()
     {
         if (caps_)
