@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QToolBar>
 
 #include <algorithm>
 #include <map>
@@ -273,7 +274,14 @@ void install_accelerators(QMainWindow& frame, TQuillonWindow& window)
 void refresh_command_states(QWidget& frame, const TQuillonWindow& window)
 {
     const WindowFacts facts { window.Dib != nullptr, window.Fit };
-    const auto actions = frame.findChildren<QAction*>();
+    // Only the menu bar and the control bar carry command items; dialogs of
+    // the frame keep their own controls.
+    QList<QAction*> actions;
+    if (auto* main = qobject_cast<QMainWindow*>(&frame)) {
+        actions = main->menuBar()->findChildren<QAction*>();
+        if (auto* bar = main->findChild<QToolBar*>(QStringLiteral("cb"), Qt::FindDirectChildrenOnly))
+            actions += bar->findChildren<QAction*>();
+    }
     for (QAction* action : actions) {
         bool numbered = false;
         const int number = action->objectName().toInt(&numbered);
