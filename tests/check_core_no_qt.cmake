@@ -3,7 +3,7 @@ file(GLOB_RECURSE candidates
   ${ROOT}/src/store/* ${ROOT}/src/camera/* ${ROOT}/src/telescope/*
   ${ROOT}/src/processing/* ${ROOT}/src/display/*
   ${ROOT}/src/app/state* ${ROOT}/src/app/clock* ${ROOT}/src/app/host*
-  ${ROOT}/src/app/messages* ${ROOT}/src/app/data_root*)
+  ${ROOT}/src/app/messages* ${ROOT}/src/app/data_root* ${ROOT}/src/app/command_rules*)
 set(offenders "")
 foreach(f IN LISTS candidates)
   get_filename_component(name "${f}" NAME)

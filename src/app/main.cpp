@@ -1,11 +1,21 @@
+#include "app/host.h"
 #include "app/quillon_app.h"
+#include "app/quillon_window.h"
 #include "app/state.h"
+#include "ui/qt_host.h"
 
 int main(int argc, char** argv)
 {
     // All globals hold their compiled-in values before anything else runs.
     reset_program_state();
     TQuillonApp app(argc, argv);
+    // Installed before the windows are built: the settings load may already
+    // show a box. The program keeps the system clock.
+    QtHost qt_host;
+    set_host(&qt_host);
     app.InitInstance();
-    return app.exec();
+    qt_host.set_window(app.client());
+    const int result = app.exec();
+    set_host(nullptr);
+    return result;
 }

@@ -1,14 +1,50 @@
 #include "app/main_frame.h"
 
+#include <QMenuBar>
+#include <QToolBar>
+
+#include <algorithm>
+
+#include "app/command_table.h"
+#include "app/control_bar.h"
 #include "app/quillon_window.h"
+#include "app/state.h"
+#include "app/status_bar.h"
+#include "display/palette.h"
+#include "store/buffers.h"
 
 MainFrame build_main_frame()
 {
     MainFrame result;
     result.frame = std::make_unique<QMainWindow>();
-    result.client = new TQuillonWindow(result.frame.get());
-    result.frame->setCentralWidget(result.client);
-    result.frame->setGeometry(0, 0, 710, 500);
+    QMainWindow& frame = *result.frame;
+    frame.setObjectName(QStringLiteral("frame"));
+    // The window's constructor loads the settings, so `telescope` below is
+    // the configured one.
+    result.client = new TQuillonWindow(&frame);
+    frame.setCentralWidget(result.client);
+    result.cb = build_control_bar(frame, *result.client);
+    result.sb = build_status_bar(frame);
+    build_menu_bar(*frame.menuBar(), *result.client);
+    install_accelerators(frame, *result.client);
+    frame.setWindowIcon(command_glyph(24));
+    // The decorated window's corner at 0, 0 (move() places the frame with its
+    // title bar, so the title stays on the screen).
+    frame.resize(710, 500);
+    frame.move(0, 0);
+    result.TelescopeControl = make_telescope_button(*result.cb, *result.client);
+    if (telescope != 'n')
+        result.cb->addAction(result.TelescopeControl);
     result.client->SetCaption(nullptr);
+    refresh_command_states(frame, *result.client);
+    result.client->setFocus();
     return result;
+}
+
+void start_frame_buffers()
+{
+    point_buffers();
+    build_grey_palette();
+    std::fill(table, table + 256, 0u);
+    fill_startup_ramp();
 }

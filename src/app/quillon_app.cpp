@@ -1,12 +1,16 @@
 #include "app/quillon_app.h"
 
-#include "app/quillon_window.h"
-#include "app/state.h"
-#include "store/buffers.h"
+#include <QEvent>
+#include <QTimer>
 
-TQuillonApp::TQuillonApp(int& argc, char** argv) : QApplication(argc, argv)
+#include "app/control_bar.h"
+#include "app/quillon_window.h"
+
+TQuillonApp::TQuillonApp(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Quillon"));
+    setWindowIcon(command_glyph(24));
 }
 
 TQuillonApp::~TQuillonApp() = default;
@@ -19,7 +23,19 @@ void TQuillonApp::InitMainWindow()
 void TQuillonApp::InitInstance()
 {
     InitMainWindow();
+    main_.frame->installEventFilter(this);
     main_.frame->show();
-    point_buffers();
-    fill_startup_ramp();
+    start_frame_buffers();
+}
+
+bool TQuillonApp::eventFilter(QObject* watched, QEvent* event)
+{
+    // A modeless window left open must not keep the program running once the
+    // frame has gone; the quit waits until the close has been handled.
+    if (watched == main_.frame.get() && event->type() == QEvent::Close)
+        QTimer::singleShot(0, this, [this] {
+            if (main_.frame && !main_.frame->isVisible())
+                quit();
+        });
+    return QApplication::eventFilter(watched, event);
 }

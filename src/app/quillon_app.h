@@ -26,6 +26,10 @@ public:
     QMainWindow* frame() const { return main_.frame.get(); }
     TQuillonWindow* client() const { return main_.client; }
 
+protected:
+    // Closing the frame ends the program, whatever other windows are open.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     MainFrame main_;
 };

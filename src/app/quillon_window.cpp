@@ -4,16 +4,20 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "app/main_frame.h"
 #include "app/state.h"
 #include "store/buffers.h"
+#include "store/settings_startup.h"
 
 TQuillonWindow::TQuillonWindow(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    BkgndBrush = QBrush(QColor(back_r, back_g, back_b));
     horizontalScrollBar()->setRange(0, 200);
     verticalScrollBar()->setRange(0, 200);
+    // The settings decide the background colour and the control bar.
+    load_settings_at_start();
+    BkgndBrush = QBrush(QColor(back_r, back_g, back_b));
     Fit = 0;
     Geo = 0;
     Big = 0;
@@ -33,11 +37,6 @@ void TQuillonWindow::SetCaption(const char* name)
 QString TQuillonWindow::caption() const
 {
     return QStringLiteral("Quillon - ") + FileName;
-}
-
-bool TQuillonWindow::dispatch(int)
-{
-    return false;
 }
 
 void TQuillonWindow::undo_save_option()

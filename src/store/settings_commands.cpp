@@ -16,8 +16,7 @@ void TQuillonWindow::CmINI()
         if (dialog.exec() == QDialog::Accepted && SaveINIFile(ini_file.c_str()) != settings_ok)
             messages(24);
     }
-    if (on_telescope_setting_changed)
-        on_telescope_setting_changed();
+    telescope_button_changed();
     // The paint also takes back_changed; the brush is renewed here so the
     // new background shows with this repaint.
     if (back_changed)

@@ -17,7 +17,6 @@
 #include "app/state.h"
 #include "store/settings_values.h"
 
-std::function<void()> on_telescope_setting_changed;
 
 namespace {
 QGroupBox* group(const char* title, QWidget* parent)

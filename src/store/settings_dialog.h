@@ -48,7 +48,4 @@ private:
     std::vector<Shown> shown_;
 };
 
-// Runs after the defaults dialog, whatever its result: the control bar shows
-// the telescope button when `telescope` is not 'n' and removes it otherwise.
-// Set by the frame that owns the control bar; empty until then.
-extern std::function<void()> on_telescope_setting_changed;
+

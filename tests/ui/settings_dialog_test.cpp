@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <QAction>
+#include <QToolBar>
 
 #include <cstring>
 #include <filesystem>
@@ -150,9 +152,16 @@ private slots:
     {
         UiTestEnv env;
         // The folder is there but the file is not: message 20, then the file is written.
+        // (The window's start-up load made the folder and wrote the file.)
         std::filesystem::create_directories(data_path("AUTOSAVE"));
-        int telescope_refreshes = 0;
-        on_telescope_setting_changed = [&] { ++telescope_refreshes; };
+        std::filesystem::remove(ini_file);
+        auto* bar = env.frame().findChild<QToolBar*>(QStringLiteral("cb"));
+        QVERIFY(bar != nullptr);
+        const auto telescope_on_bar = [bar] {
+            const auto actions = bar->actions();
+            return !actions.isEmpty() && actions.last()->objectName() == QStringLiteral("24");
+        };
+        QVERIFY(!telescope_on_bar());
         drive([](QDialog* d) {
             click(d, 17135);
             QCOMPARE(star_mask, 15);
@@ -208,9 +217,14 @@ private slots:
             click(d, 1);
         });
         env.window().CmINI();
-        on_telescope_setting_changed = nullptr;
 
-        QCOMPARE(telescope_refreshes, 1);
+        // The LX200 link was chosen: the telescope button joins the end of the bar,
+        // and leaves it again when the interface is switched off.
+        QVERIFY(telescope_on_bar());
+        telescope = 'n';
+        env.window().telescope_button_changed();
+        QVERIFY(!telescope_on_bar());
+        telescope = 'l';
         QCOMPARE(file_bytes(ini_file), settings_bytes());
         QCOMPARE(env.window().BkgndBrush.color(), QColor(120, 40, 40));
         // The only box: the missing file before the dialog.

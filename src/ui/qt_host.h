@@ -1,0 +1,59 @@
+// The Host of the Qt program: the message pump with the stop request, the
+// interruptible wait, message boxes, the beep, internal commands, the
+// progress and information windows and the wait cursor.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <vector>
+
+#include "app/host.h"
+
+class TQuillonWindow;
+
+class QtHost : public QObject, public Host {
+public:
+    // Needs the application object; watches every event of the program.
+    QtHost();
+    ~QtHost() override;
+
+    // The window that internal commands are sent to.
+    void set_window(TQuillonWindow* window) { window_ = window; }
+
+    void clear_messages() override;
+    int one_sec_delay(int seconds) override;
+    void beep() override;
+    int message_box(const std::string& text, const std::string& caption, BoxButtons buttons = BoxButtons::ok,
+        BoxIcon icon = BoxIcon::none) override;
+    void send_command(int number) override;
+    void progress_open() override;
+    void progress_update() override;
+    void progress_close() override;
+    void info_open() override;
+    void info_update() override;
+    void info_close() override;
+    bool info_is_open() const override;
+    void wait_cursor(bool on) override;
+
+    int beeps() const { return beeps_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // One running pump or wait. A press is taken only by the innermost one,
+    // and only from its own event loop: a modal box opened meanwhile runs a
+    // loop of its own, where keys are the box's.
+    struct Pump {
+        int loop_level;
+        bool stop_request; // the pump stops the run; a wait only notes the press
+        bool pressed = false;
+    };
+    bool is_press(QObject* watched, QEvent* event) const;
+
+    std::vector<Pump> pumps_;
+    QPointer<TQuillonWindow> window_;
+    int beeps_ = 0;
+    int wait_cursors_ = 0;
+};
