@@ -13,16 +13,6 @@
 #include "test_env.h"
 
 namespace {
-std::size_t at(int row, int column)
-{
-    return static_cast<std::size_t>(row) * width1 + column;
-}
-
-void use_full_frame()
-{
-    binned = 0;
-    ZQ_binned();
-}
 
 void fill(unsigned short* buffer, unsigned short value)
 {

@@ -11,16 +11,6 @@
 #include "test_env.h"
 
 namespace {
-std::size_t at(int row, int column)
-{
-    return static_cast<std::size_t>(row) * width1 + column;
-}
-
-void use_full_frame()
-{
-    binned = 0;
-    ZQ_binned();
-}
 
 // The 10 rows of cell k as drawn, as glyph bytes.
 std::vector<unsigned> drawn_cell(const unsigned short* buffer, int k)

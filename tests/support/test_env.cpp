@@ -44,3 +44,14 @@ void end_test_env()
     }
     current.reset();
 }
+
+std::size_t at(int row, int column)
+{
+    return static_cast<std::size_t>(row) * width1 + column;
+}
+
+void use_full_frame()
+{
+    binned = 0;
+    ZQ_binned();
+}

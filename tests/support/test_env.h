@@ -3,6 +3,7 @@
 // host. Installed for every test by the test main.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/clock.h"
@@ -21,3 +22,8 @@ TestEnv& test_env();
 void begin_test_env();
 // Removes the temporary home and restores the default clock and host.
 void end_test_env();
+
+// Index of (row, column) in a frame of the current geometry.
+std::size_t at(int row, int column);
+// Switches the program to the full 752 x 580 geometry.
+void use_full_frame();

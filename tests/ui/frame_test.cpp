@@ -39,17 +39,6 @@ QStringList bar_layout(QToolBar& bar)
 const QStringList expected_bar = { "24333", "24335", "24332", "|8", "12", "|6", "1901", "1902", "|8", "121",
     "|6", "14", "|6", "1", "117", "2", "120", "106", "3", "|6", "110", "115", "111" };
 
-struct CommandRecorder {
-    QList<int> seen;
-    CommandRecorder()
-    {
-        set_command_spy([this](int number) {
-            seen << number;
-            return true;
-        });
-    }
-    ~CommandRecorder() { set_command_spy(nullptr); }
-};
 
 void make_active(QMainWindow& frame)
 {

@@ -61,17 +61,6 @@ int run_until_stopped()
     return steps;
 }
 
-struct CommandRecorder {
-    QList<int> seen;
-    CommandRecorder()
-    {
-        set_command_spy([this](int number) {
-            seen << number;
-            return true;
-        });
-    }
-    ~CommandRecorder() { set_command_spy(nullptr); }
-};
 } // namespace
 
 class HostTest : public QObject {

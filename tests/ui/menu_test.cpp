@@ -138,18 +138,6 @@ QAction* item(QMainWindow& frame, int number)
     return nullptr;
 }
 
-// Records commands without running their handlers.
-struct CommandRecorder {
-    QList<int> seen;
-    CommandRecorder()
-    {
-        set_command_spy([this](int number) {
-            seen << number;
-            return true;
-        });
-    }
-    ~CommandRecorder() { set_command_spy(nullptr); }
-};
 } // namespace
 
 class MenuTest : public QObject {

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
+#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "test_env.h"
 
@@ -32,6 +34,20 @@ private:
 // active), e.g. to set its controls and press OK. Call before the command
 // that opens the dialog.
 void when_modal_shows(std::function<void(QDialog*)> act);
+
+// Records the commands the window is asked to run, without running their
+// handlers, while it lives.
+struct CommandRecorder {
+    QList<int> seen;
+    CommandRecorder()
+    {
+        set_command_spy([this](int number) {
+            seen << number;
+            return true;
+        });
+    }
+    ~CommandRecorder() { set_command_spy(nullptr); }
+};
 
 // The child of `parent` whose objectName is `id` (controls are named by
 // their dialog ids, e.g. "105").
