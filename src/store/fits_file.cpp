@@ -176,7 +176,8 @@ int SaveFITSFile(const char* fileTitle, const unsigned short* fredptr, const cha
     const char* date, const char* tel, const char* ins, const char* com, const char* his, int eightbit)
 {
     ensure_folder(auto_save_dir);
-    std::vector<unsigned char> file(fits_file_length(eightbit), 0);
+    static std::vector<unsigned char> file; // one thread; kept for the next save
+    file.resize(fits_file_length(eightbit));
     build_fits_header(reinterpret_cast<char*>(file.data()), obj, obs, date, tel, ins, com, his, eightbit);
     const std::size_t samples = static_cast<std::size_t>(width1) * height1;
     unsigned char* data = file.data() + fits_header_length;
@@ -191,6 +192,8 @@ int SaveFITSFile(const char* fileTitle, const unsigned short* fredptr, const cha
             data[2 * i + 1] = static_cast<unsigned char>(stored);
         }
     }
+    const std::size_t used = fits_header_length + samples * (eightbit ? 1 : 2);
+    std::fill(file.begin() + static_cast<std::ptrdiff_t>(used), file.end(), 0);
     return write_file_atomically(fileTitle, file.data(), file.size()) ? 0 : 1;
 }
 
@@ -255,10 +258,10 @@ void apply_fits_header(const FitsHeaderValues& v)
 
 int LoadFITSFile(const char* fileTitle, int /*oldfile*/, unsigned short* fredptr)
 {
-    std::vector<unsigned char> bytes;
-    if (!read_whole_file(fileTitle, bytes))
-        return 1;
+    static std::vector<unsigned char> bytes; // one thread; kept for the next load
     const std::size_t data_length = static_cast<std::size_t>(width3) * height1;
+    if (read_file_start(fileTitle, bytes, fits_header_length + data_length, nullptr) != FileRead::ok)
+        return 1;
     if (bytes.size() < fits_header_length)
         return 1;
     FitsHeaderValues values;

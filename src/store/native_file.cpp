@@ -1,6 +1,7 @@
 #include "store/native_file.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "app/state.h"
@@ -42,10 +43,11 @@ void switch_geometry(bool to_binned)
 
 ImageLoad load_image_file(const char* path, unsigned short* dest)
 {
-    std::vector<unsigned char> bytes;
-    if (!read_whole_file(path, bytes))
+    static std::vector<unsigned char> bytes; // one thread; kept for the next load
+    std::uintmax_t length = 0;
+    if (read_file_start(path, bytes, fits_full_length, &length) != FileRead::ok)
         return ImageLoad::not_image_file;
-    const ImageFileKind kind = kind_for_length(bytes.size());
+    const ImageFileKind kind = kind_for_length(length);
     if (kind == ImageFileKind::unknown)
         return ImageLoad::not_image_file;
     const bool small = kind_is_binned(kind);
