@@ -28,12 +28,19 @@ void put_card(char* header, int card, const std::string& text)
     std::memcpy(at, text.data(), std::min<std::size_t>(text.size(), fits_card));
 }
 
-// A text card: the 11-character prefix ends in the opening quote. The value
-// is cut so that the closing quote stays on the card.
+// A text card: the 11-character prefix ends in the opening quote. A quote in
+// the value is written twice, as standard readers expect; the value is cut
+// (never inside such a pair) so that the closing quote stays on the card.
 void put_text_card(char* header, int card, const char* prefix, const char* value, std::size_t limit = 68)
 {
     std::string text = prefix;
-    text.append(value, strnlen(value, limit));
+    const std::size_t last = text.size() + 68;
+    for (std::size_t i = 0; i < strnlen(value, limit); ++i) {
+        const std::size_t needed = value[i] == '\'' ? 2 : 1;
+        if (text.size() + needed > last)
+            break;
+        text.append(needed, value[i]);
+    }
     text += '\'';
     put_card(header, card, text);
 }
@@ -69,16 +76,22 @@ bool card_has(const unsigned char* header, int card, int column, const char* tex
     return std::memcmp(card_at(header, card) + column - 1, text, std::strlen(text)) == 0;
 }
 
-// The value of a text card: column 12 up to the first quote, never past
-// column 80, cut to `capacity` - 1 characters.
-void read_text(const unsigned char* header, int card, char* field, std::size_t capacity)
+// The value of a text card: column 12 up to the closing quote, never past
+// column 80, cut to `capacity` - 1 characters. With `doubled`, a doubled quote
+// stands for one quote in the value.
+void read_text(const unsigned char* header, int card, char* field, std::size_t capacity, bool doubled = true)
 {
     const unsigned char* at = card_at(header, card) + 11;
+    const std::size_t end = fits_card - 11;
     std::size_t length = 0;
-    while (length < fits_card - 11 && at[length] != '\'')
-        ++length;
-    length = std::min(length, capacity - 1);
-    std::memcpy(field, at, length);
+    for (std::size_t i = 0; i < end && length + 1 < capacity; ++i) {
+        if (at[i] == '\'') {
+            if (!doubled || i + 1 >= end || at[i + 1] != '\'')
+                break;
+            ++i;
+        }
+        field[length++] = static_cast<char>(at[i]);
+    }
     field[length] = '\0';
 }
 
@@ -86,7 +99,7 @@ void read_text(const unsigned char* header, int card, char* field, std::size_t c
 void append_text(const unsigned char* header, int card, char* field, std::size_t capacity, std::size_t most)
 {
     char part[fits_card];
-    read_text(header, card, part, sizeof part);
+    read_text(header, card, part, sizeof part, false);
     const std::size_t used = std::strlen(field);
     const std::size_t take = std::min({ std::strlen(part), most, capacity - 1 - used });
     std::memcpy(field + used, part, take);

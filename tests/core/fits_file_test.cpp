@@ -316,6 +316,29 @@ TEST(FitsFile, ForeignOrBrokenFileChangesNothing)
     expect_unchanged();
 }
 
+TEST(FitsFile, QuotesInTextsSurviveBothReaders)
+{
+    use_geometry(true);
+    std::strcpy(FITS_Filter, "'");
+    const std::string path = home_path("quote.fit");
+    ASSERT_EQ(SaveFITSFile(path.c_str(), image, "Barnard's Loop", "", "2026-12-07", "", "", "", "", 0), 0);
+    EXPECT_EQ(card(bytes_of(path), 6).substr(0, 27), "OBJECT  = 'Barnard''s Loop'");
+
+    fitsfile* fits = nullptr;
+    int status = 0;
+    char object[FLEN_VALUE] = "";
+    fits_open_file(&fits, path.c_str(), READONLY, &status);
+    fits_read_key(fits, TSTRING, "OBJECT", object, nullptr, &status);
+    fits_close_file(fits, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_STREQ(object, "Barnard's Loop");
+
+    ASSERT_EQ(LoadFITSFile(path.c_str(), 3, image), 0);
+    EXPECT_STREQ(FITS_Obj, "Barnard's Loop");
+    EXPECT_STREQ(FITS_Filter, "'");
+    EXPECT_STREQ(FITS_Obs, "");
+}
+
 TEST(FitsFile, ReaderStopsAtColumnEightyAndCutsToTheField)
 {
     use_geometry(true);
