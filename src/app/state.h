@@ -82,6 +82,7 @@ extern std::string DarkFileName, FlatFileName;
 extern int darkframe_loaded, flatfield_loaded;
 extern std::string lastfile;        // initial name of the next open dialog
 extern std::string file_name;       // the file the delete dialog asks about
+extern int save_tif, save_FITS;     // the save command's mode, set only around one save
 
 // -- FITS header details
 extern char FITS_Obj[70], FITS_Obs[70], FITS_Date[70], FITS_Time[70], FITS_Src[70], FITS_Tel[70];
@@ -100,6 +101,9 @@ extern int Show_Interface_Details;
 // -- auto-save
 extern int auto_save_num;
 extern char auto_save_subdir[81];
+// Start and end of the exposure in seconds of the program clock; auto-save
+// replaces start_exp by the mid-exposure time.
+extern long start_exp, end_exp;
 
 // ---------------------------------------------------------------- camera (exposure loop)
 extern int exposure;          // ms, exposure time of the next frame
@@ -157,9 +161,6 @@ extern int prep_image, blink_it, back_changed, focussed;
 extern int progress;               // 0..256
 extern char progress_caption[31];
 extern int changecaption;
-// Seconds of the clock when the last frame was shown (auto-save takes the
-// mid-exposure time from it).
-extern long end_exp;
 
 // -- plots
 

@@ -10,57 +10,10 @@
 #include "app/data_root.h"
 #include "app/state.h"
 #include "display/pipeline.h"
+#include "store/atomic_file.h"
 #include "store/buffers.h"
 
 namespace {
-// A file written beside its final name and renamed over it only when every
-// byte is on disk, so a failed write leaves the previous file as it was.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(std::string path)
-        : path_(std::move(path))
-        , temp_(path_ + ".partial")
-    {
-    }
-    ~ReplacingFile()
-    {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        if (!committed_)
-            std::remove(temp_.c_str());
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    bool open()
-    {
-        file_ = std::fopen(temp_.c_str(), "wb");
-        if (file_ == nullptr)
-            return false;
-        // Unbuffered, so a full disk shows in the write that hit it.
-        std::setvbuf(file_, nullptr, _IONBF, 0);
-        return true;
-    }
-    bool write(const void* data, std::size_t size) { return std::fwrite(data, 1, size, file_) == size; }
-    bool commit()
-    {
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!closed)
-            return false;
-        std::error_code ec;
-        std::filesystem::rename(temp_, path_, ec);
-        committed_ = !ec;
-        return committed_;
-    }
-
-private:
-    std::string path_;
-    std::string temp_;
-    std::FILE* file_ = nullptr;
-    bool committed_ = false;
-};
-
 void put16(unsigned char* at, unsigned value)
 {
     at[0] = static_cast<unsigned char>(value);
@@ -140,7 +93,7 @@ int write_bmp(const unsigned char* source, unsigned char* rows, int focus, int g
     if (focus_file)
         focussed = 1;
     ensure_folder(data_root());
-    ReplacingFile file(display_bitmap_path(focus_file));
+    AtomicFile file(display_bitmap_path(focus_file));
     if (!file.open())
         return 1;
 

@@ -21,7 +21,14 @@ ImageFileKind kind_for_length(std::uintmax_t length);
 bool kind_is_binned(ImageFileKind kind);
 bool kind_is_fits(ImageFileKind kind);
 
-// Reads a whole file; false when it cannot be opened or read completely.
+enum class FileRead { ok, cannot_open, failed };
+// Reads at most `most` bytes from the start of a regular file into `bytes`
+// and gives its whole length in `length` (when not null); `failed` when it is
+// not a regular file or a read comes short. Reusing `bytes` across calls
+// saves the allocation.
+FileRead read_file_start(
+    const std::string& path, std::vector<unsigned char>& bytes, std::size_t most, std::uintmax_t* length);
+// The whole of a regular file.
 bool read_whole_file(const std::string& path, std::vector<unsigned char>& bytes);
 
 // Native layout: rows of little-endian 16-bit samples.
@@ -31,11 +38,10 @@ void native_to_samples(const unsigned char* bytes, int width, int height, unsign
 // 16, NAXIS 2, the two axes of the wanted geometry) and reads the offset from
 // the BZERO card: 0 when it is "+0.0000000000E+00", else 32,768.
 // False on any mismatch.
-bool check_fits_header(const unsigned char* header, std::size_t length, bool binned_geometry,
-                       unsigned* offset);
+bool check_fits_header(
+    const unsigned char* header, std::size_t length, bool binned_geometry, unsigned* offset);
 // FITS data: big-endian samples plus the offset, modulo 65,536.
-void fits_to_samples(const unsigned char* data, int width, int height, unsigned offset,
-                     unsigned short* dest);
+void fits_to_samples(const unsigned char* data, int width, int height, unsigned offset, unsigned short* dest);
 
 enum class SecondLoad { ok, cannot_open, wrong_file, header_mismatch };
 

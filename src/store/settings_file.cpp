@@ -1,5 +1,7 @@
 #include "store/settings_file.h"
 
+#include "store/atomic_file.h"
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -88,40 +90,6 @@ public:
 int slewcom_record(char port)
 {
     return (port >= '1' && port <= '4') ? port - '0' : 5;
-}
-
-// Writes the whole file under a temporary name in the same folder and renames
-// it over the old one only when every byte is written and flushed, so a full
-// disk or a failed write never leaves a cut settings file behind.
-bool write_file_atomically(const std::string& path, const std::vector<unsigned char>& data)
-{
-    std::string name = path + ".XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < data.size()) {
-        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(written);
-    }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(name.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(name.c_str());
-    return ok;
 }
 
 // ------------------------------------------------------------ reading
@@ -352,7 +320,8 @@ int SaveINIFile(const char* fileTitle)
     const std::filesystem::path path(fileTitle);
     if (path.has_parent_path())
         ensure_folder(path.parent_path().string());
-    return write_file_atomically(path.string(), settings_bytes()) ? settings_ok : settings_write_failed;
+    const std::vector<unsigned char> bytes = settings_bytes();
+    return write_file_atomically(path.string(), bytes.data(), bytes.size()) ? settings_ok : settings_write_failed;
 }
 
 int LoadINIFile(const char* fileTitle)

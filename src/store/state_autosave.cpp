@@ -4,9 +4,11 @@
 
 int auto_save_num;
 char auto_save_subdir[81];
+long start_exp, end_exp;
 
 void reset_state_autosave()
 {
     auto_save_num = 0;
     std::memset(auto_save_subdir, 0, sizeof auto_save_subdir);
+    start_exp = end_exp = 0;
 }

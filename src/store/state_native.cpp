@@ -5,6 +5,7 @@ std::string DarkFileName, FlatFileName;
 int darkframe_loaded, flatfield_loaded;
 std::string lastfile;
 std::string file_name;
+int save_tif, save_FITS;
 
 void reset_state_native()
 {
@@ -14,4 +15,5 @@ void reset_state_native()
     darkframe_loaded = flatfield_loaded = 0;
     lastfile.clear();
     file_name.clear();
+    save_tif = save_FITS = 0;
 }

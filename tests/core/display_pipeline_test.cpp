@@ -303,9 +303,15 @@ TEST(DisplayBitmapFile, FailedWritesKeepThePreviousBitmap)
         FileSizeLimit limit(2000);
         EXPECT_EQ(write_bitmap(), 3);
     }
-    std::filesystem::create_directory(path + ".partial"); // the new file cannot be created
-    EXPECT_EQ(write_bitmap(), 1);
-    std::filesystem::remove(path + ".partial");
+    {
+        // The new file cannot be created: the data root lies under a plain file.
+        const std::string blocker = test_env().home + "/blocker";
+        std::ofstream(blocker) << "x";
+        setenv("QUILLON_HOME", (blocker + "/root").c_str(), 1);
+        EXPECT_EQ(write_bitmap(), 1);
+        setenv("QUILLON_HOME", test_env().home.c_str(), 1);
+        std::filesystem::remove(blocker);
+    }
 
     const auto& boxes = test_env().host.boxes;
     ASSERT_EQ(boxes.size(), 3u);

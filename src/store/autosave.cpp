@@ -1,0 +1,104 @@
+#include "store/autosave.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "app/clock.h"
+#include "app/data_root.h"
+#include "app/state.h"
+#include "store/fits_file.h"
+#include "store/settings_file.h"
+#include "store/settings_values.h"
+
+namespace {
+int save_settings_file()
+{
+    return SaveINIFile(ini_file.c_str());
+}
+
+int load_settings_file()
+{
+    return LoadINIFile(ini_file.c_str());
+}
+} // namespace
+
+int (*save_settings_after_autosave)() = save_settings_file;
+int (*load_settings_for_fits_text)() = load_settings_file;
+int (*save_settings_for_fits_text)() = save_settings_file;
+
+namespace {
+constexpr int last_auto_save_number = 65530;
+
+bool name_is_safe(const char* name)
+{
+    return std::strpbrk(name, "/\\:") == nullptr && std::strstr(name, "..") == nullptr;
+}
+
+template <std::size_t N> void set_text(char (&field)[N], const std::string& text)
+{
+    const std::size_t length = std::min(text.size(), N - 1);
+    std::memcpy(field, text.data(), length);
+    std::memset(field + length, 0, N - length);
+}
+} // namespace
+
+bool auto_save_subdir_is_safe(const char* subdir)
+{
+    return valid_auto_save_subdir(subdir);
+}
+
+void update_auto_save_dir()
+{
+    // A sub-folder that could escape the auto-save folder is never used.
+    if (auto_save_subdir_is_safe(auto_save_subdir))
+        derive_auto_save_dir();
+    else
+        set_text(auto_save_dir, data_path("AUTOSAVE"));
+}
+
+std::string auto_save_path(int number)
+{
+    const char* stem = (auto_save_name[0] != '\0' && name_is_safe(auto_save_name)) ? auto_save_name : "IMG";
+    return std::string(auto_save_dir) + "/" + stem + std::to_string(number) + ".FIT";
+}
+
+int next_auto_save_number(int number)
+{
+    return (number >= 0 && number < last_auto_save_number) ? number + 1 : 1;
+}
+
+void stamp_ut(std::int64_t clock_seconds)
+{
+    // The local zone's offset is what the clock's local wall time is ahead of
+    // its seconds; local time plus FITS_Diff hours is UT.
+    std::tm local = program_clock().local_time();
+    const std::int64_t local_as_utc = static_cast<std::int64_t>(timegm(&local));
+    const std::int64_t zone = local_as_utc - program_clock().now_seconds();
+    const std::time_t ut = static_cast<std::time_t>(clock_seconds + zone + FITS_Diff * 3600LL);
+    std::tm parts {};
+    gmtime_r(&ut, &parts);
+    char text[40];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", parts.tm_hour, parts.tm_min, parts.tm_sec);
+    set_text(FITS_Time, text);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+    set_text(FITS_Date, text);
+}
+
+int auto_save(const unsigned short* fredptr)
+{
+    update_auto_save_dir();
+    // The number advances before the write: a failed write leaves a gap.
+    auto_save_num = next_auto_save_number(auto_save_num);
+    const std::string path = auto_save_path(auto_save_num);
+    start_exp = static_cast<long>(start_exp + (end_exp - start_exp) * 0.5);
+    stamp_ut(start_exp);
+    const int written = SaveFITSFile(
+        path.c_str(), fredptr, FITS_Obj, FITS_Obs, FITS_Date, FITS_Tel, FITS_Ins, FITS_Com, FITS_His, 0);
+    if (written != 0)
+        return written;
+    if (save_settings_after_autosave != nullptr && save_settings_after_autosave() != 0)
+        return 3;
+    return 0;
+}
