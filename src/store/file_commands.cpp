@@ -71,11 +71,9 @@ void TQuillonWindow::CmFileOpen()
     const std::string title = title_of(choice->path);
     Filter_Index = filter_for_title(title);
     lastfile = lower_case(title);
-    if (merging) {
-        orig = 0;
-        backup_image(image, trial);
-        viewport()->update();
-    }
+    // While merging, the file opened is the second image: the base image
+    // moves to trial and the merge dialog shows the new state.
+    merge_open_second_image();
     LoadVNFile(choice->path.toLocal8Bit().constData());
     if (last_load_done)
         SetCaption(lastfile.c_str());
@@ -91,7 +89,7 @@ void TQuillonWindow::LoadVNFile(const char* fileName)
         last_load_done = true;
         image_prepare();
         if (merging)
-            viewport()->update();
+            merge_refresh();
         break;
     case ImageLoad::not_image_file:
         messages(41);

@@ -78,6 +78,25 @@ private slots:
         QVERIFY(env.host().boxes.empty());
     }
 
+    void open_while_merging_keeps_the_base_image_in_trial()
+    {
+        UiTestEnv env;
+        std::fill(image, image + intlength, static_cast<unsigned short>(1000));
+        env.window().Add_Image();
+        QCOMPARE(merging, 1);
+        QCOMPARE(orig, 1);
+        std::vector<unsigned char> bytes(native_binned_length, 0);
+        bytes[0] = 7;
+        write_file(home("~second"), bytes);
+        Chooser chooser(home("~second"));
+        env.window().CmFileOpen();
+        // The shown image is the second one; the base image waits in trial.
+        QCOMPARE(orig, 0);
+        QCOMPARE(int(image[0]), 7);
+        QCOMPARE(int(trial[0]), 1000);
+        QCOMPARE(int(trial[intlength - 5]), 1000);
+    }
+
     void open_fits_file_sets_the_all_files_filter()
     {
         UiTestEnv env;
