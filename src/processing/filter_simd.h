@@ -1,0 +1,23 @@
+// Hot loops are built for AVX2 and AVX-512 as well as the baseline, chosen at
+// run time; every build computes the same integers.
+#pragma once
+
+// The release build's -O2 vectorises only loops that need no run-time checks;
+// these loops need the full vectoriser. Included last by the hot files.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("O3")
+#endif
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#define QUILLON_CLONES __attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+#elif defined(__clang__) && defined(__x86_64__) && __clang_major__ >= 14
+#define QUILLON_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define QUILLON_CLONES
+#endif
+
+#if defined(__GNUC__)
+#define QUILLON_INLINE [[gnu::always_inline]] inline
+#else
+#define QUILLON_INLINE inline
+#endif
