@@ -110,7 +110,8 @@ const Network& network_for(int rad)
 
 constexpr int strip = 128;
 // 16 samples at a time; the compiler maps it onto whatever the clone has.
-using Lanes = unsigned short __attribute__((vector_size(32)));
+// Only sample alignment is assumed, so the strips may sit anywhere.
+using Lanes = unsigned short __attribute__((vector_size(32), aligned(2)));
 constexpr int lanes_per_strip = strip / 16;
 
 QUILLON_INLINE Lanes lanes_min(Lanes u, Lanes v)
