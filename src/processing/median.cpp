@@ -1,13 +1,14 @@
 // The thresholded median. The median of each neighbourhood comes from a
 // selection network (Batcher's odd-even merge sort, padded to a power of two
-// and pruned to the one output needed) run on a whole strip of pixels at a
-// time, so every step is one vectorised min or max over the strip. The
+// and pruned to the one output needed), built at compile time and run on 16
+// pixels at once, so every step is one vector min or max. The
 // neighbourhood's maximum and minimum come from running column extremes.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "processing/filter_simd.h"
@@ -21,8 +22,8 @@
 namespace {
 enum class Op : std::uint8_t { exchange, min_only, max_only };
 struct Step {
-    std::uint16_t lo, hi; // the smaller value goes to lo, the larger to hi
-    Op op;
+    std::uint16_t lo = 0, hi = 0; // the smaller value goes to lo, the larger to hi
+    Op op = Op::exchange;
 };
 
 struct Network {
@@ -31,7 +32,7 @@ struct Network {
 };
 
 // Batcher's odd-even merge sort for `size` (a power of two) wires.
-std::vector<std::pair<int, int>> odd_even_merge_sort(int size)
+constexpr std::vector<std::pair<int, int>> odd_even_merge_sort(int size)
 {
     std::vector<std::pair<int, int>> out;
     for (int p = 1; p < size; p *= 2)
@@ -46,17 +47,15 @@ std::vector<std::pair<int, int>> odd_even_merge_sort(int size)
 // The network for the median of `n` inputs with `low` padding wires below
 // every input and the rest above: constant wires are folded away and steps
 // that cannot reach the median output are dropped.
-Network prune(int n, int low)
+constexpr Network prune(int n, int low)
 {
     int size = 1;
     while (size < n)
         size *= 2;
-    const int high = size - n - low;
     // wire -> physical slot (0..n-1), or -1 for "below all", -2 "above all".
     std::vector<int> slot(size);
     for (int w = 0; w < size; ++w)
         slot[w] = w < low ? -1 : (w < low + n ? w - low : -2);
-    (void)high;
     std::vector<Step> raw;
     for (auto [a, b] : odd_even_merge_sort(size)) {
         const int sa = slot[a], sb = slot[b];
@@ -70,8 +69,8 @@ Network prune(int n, int low)
     }
     Network net;
     net.output = slot[low + n / 2];
-    std::vector<bool> live(static_cast<std::size_t>(n), false);
-    live[net.output] = true;
+    std::vector<char> live(static_cast<std::size_t>(n), 0);
+    live[net.output] = 1;
     std::vector<Step> kept;
     for (auto it = raw.rbegin(); it != raw.rend(); ++it) {
         Step s = *it;
@@ -79,7 +78,7 @@ Network prune(int n, int low)
         if (!lo && !hi)
             continue;
         s.op = lo && hi ? Op::exchange : (lo ? Op::min_only : Op::max_only);
-        live[s.lo] = live[s.hi] = true;
+        live[s.lo] = live[s.hi] = 1;
         kept.push_back(s);
     }
     std::reverse(kept.begin(), kept.end());
@@ -88,7 +87,7 @@ Network prune(int n, int low)
 }
 
 // The smallest pruned network over every split of the padding.
-Network best_network(int n)
+constexpr Network best_network(int n)
 {
     int size = 1;
     while (size < n)
@@ -102,11 +101,24 @@ Network best_network(int n)
     return best;
 }
 
-const Network& network_for(int rad)
+// The network in a fixed array, so that it exists at compile time.
+struct FixedNetwork {
+    std::array<Step, 544> steps{};
+    std::size_t count = 0;
+    int output = 0;
+};
+
+constexpr FixedNetwork fixed_network(int n)
 {
-    static const std::array<Network, 3> nets = { best_network(9), best_network(25), best_network(49) };
-    return nets[static_cast<std::size_t>(rad - 1)];
+    const Network net = best_network(n);
+    FixedNetwork fixed;
+    for (const Step& s : net.steps)
+        fixed.steps[fixed.count++] = s;
+    fixed.output = net.output;
+    return fixed;
 }
+
+constexpr std::array<FixedNetwork, 3> networks = {fixed_network(9), fixed_network(25), fixed_network(49)};
 
 constexpr int strip = 128;
 // 16 samples at a time; the compiler maps it onto whatever the clone has.
@@ -123,6 +135,64 @@ QUILLON_INLINE Lanes lanes_max(Lanes u, Lanes v)
     return u < v ? v : u;
 }
 
+template <int R, std::size_t I>
+QUILLON_INLINE void fixed_step(Lanes* w)
+{
+    constexpr Step s = networks[R - 1].steps[I];
+    if constexpr (s.op == Op::exchange) {
+        const Lanes u = w[s.lo], v = w[s.hi];
+        w[s.lo] = lanes_min(u, v);
+        w[s.hi] = lanes_max(u, v);
+    } else if constexpr (s.op == Op::min_only) {
+        w[s.lo] = lanes_min(w[s.lo], w[s.hi]);
+    } else {
+        w[s.hi] = lanes_max(w[s.lo], w[s.hi]);
+    }
+}
+
+template <int R, std::size_t... I>
+QUILLON_INLINE void fixed_steps(Lanes* w, std::index_sequence<I...>)
+{
+    (fixed_step<R, I>(w), ...);
+}
+
+// Medians of row `y` for x0..x1 (at least 16 pixels) into `median`, 16 at a
+// time; the last group overlaps the one before rather than run short.
+template <int R>
+QUILLON_INLINE void fixed_medians(const unsigned short* src, int width, int y, int x0, int x1,
+                                  unsigned short* median)
+{
+    constexpr int side = 2 * R + 1;
+    constexpr FixedNetwork net = networks[R - 1];
+    for (int x = x0;; x += 16) {
+        x = std::min(x, x1 - 15);
+        Lanes w[side * side];
+        int k = 0;
+        for (int i = -R; i <= R; ++i)
+            for (int j = -R; j <= R; ++j, ++k)
+                std::memcpy(&w[k], src + static_cast<std::ptrdiff_t>(y + i) * width + x + j, sizeof(Lanes));
+        fixed_steps<R>(w, std::make_index_sequence<net.count>());
+        std::memcpy(median + x, &w[net.output], sizeof(Lanes));
+        if (x == x1 - 15)
+            break;
+    }
+}
+
+QUILLON_CLONES void medians1(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+{
+    fixed_medians<1>(src, width, y, x0, x1, median);
+}
+QUILLON_CLONES void medians2(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+{
+    fixed_medians<2>(src, width, y, x0, x1, median);
+}
+QUILLON_CLONES void medians3(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+{
+    fixed_medians<3>(src, width, y, x0, x1, median);
+}
+
+// Rows too short for 16 lanes: the same network read from its table, on
+// strips of samples held in memory.
 QUILLON_CLONES void run_steps(Lanes* wires, const Step* steps, std::size_t count)
 {
     for (std::size_t k = 0; k < count; ++k) {
@@ -179,38 +249,48 @@ QUILLON_CLONES void row_extremes(const unsigned short* src, int width, int y, in
         }
 }
 
-// The limit trunc(range x power) as (range x mantissa) >> shift: the power is
-// a single-precision value, so the product is exact in 64 bits.
+// The limit trunc(range x power) in 32-bit lanes. The power is a
+// single-precision value M / 2^S with a 24-bit M; splitting M into its high
+// and low 12 bits keeps every product below 2^32 and the result exact:
+// trunc(range x M / 2^S) = (range x Mh + (range x Ml >> 12)) >> (S - 12).
 struct Limit {
-    std::uint64_t mantissa;
-    int shift;
+    std::uint32_t high = 0, low = 0;
+    int shift = -1; // -1: no such form, use the double product
 };
 
 Limit limit_of(float power)
 {
-    if (!(power > 0.0f))
-        return { 0, 0 };
+    Limit limit;
+    if (!(power > 0.0f)) {
+        limit.shift = 0; // limit 0 for every range
+        return limit;
+    }
     int exponent = 0;
     const float fraction = std::frexp(power, &exponent);
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 24));
+    const auto mantissa = static_cast<std::uint32_t>(std::ldexp(fraction, 24));
     const int shift = 24 - exponent;
-    if (shift < 0 || shift > 40) // out of the dialog's range: no fast form
-        return { 0, -1 };
-    return { mantissa, shift };
+    if (shift < 12 || shift > 40)
+        return limit;
+    limit.high = mantissa >> 12;
+    limit.low = mantissa & 0xFFF;
+    limit.shift = shift - 12;
+    return limit;
 }
 
-// Decides each pixel of a strip from its median, range and own value.
-QUILLON_CLONES void threshold_strip(const unsigned short* __restrict median,
-    const unsigned short* __restrict top, const unsigned short* __restrict bottom,
-    const unsigned short* __restrict own, unsigned short* __restrict out, int count, Limit limit,
-    double power)
+// Decides each pixel of a run from its median, range and own value.
+QUILLON_CLONES void threshold_run(const unsigned short* __restrict median, const unsigned short* __restrict top,
+                                  const unsigned short* __restrict bottom, const unsigned short* __restrict own,
+                                  unsigned short* __restrict out, int count, Limit limit, double power)
 {
     if (limit.shift >= 0) {
+        const std::uint32_t high = limit.high, low = limit.low;
+        const int shift = limit.shift;
         for (int l = 0; l < count; ++l) {
-            const auto range = static_cast<std::uint64_t>(top[l] - bottom[l]);
-            const auto t = static_cast<std::int32_t>((range * limit.mantissa) >> limit.shift);
-            const std::int32_t diff = median[l] - own[l];
-            out[l] = (diff < 0 ? -diff : diff) > t ? median[l] : own[l];
+            const std::uint32_t range = static_cast<std::uint32_t>(top[l] - bottom[l]);
+            const std::uint32_t t = (range * high + ((range * low) >> 12)) >> shift;
+            const std::uint32_t m = median[l], p = own[l];
+            const std::uint32_t diff = m > p ? m - p : p - m;
+            out[l] = static_cast<unsigned short>(diff > t ? m : p);
         }
     } else {
         for (int l = 0; l < count; ++l) {
@@ -223,7 +303,7 @@ QUILLON_CLONES void threshold_strip(const unsigned short* __restrict median,
 } // namespace
 
 void median_frame(const unsigned short* src, unsigned short* dst, int width, int height, int first_row,
-    int rad, float power, RowHook row_hook)
+                  int rad, float power, RowHook row_hook)
 {
     if (rad < 1 || rad > 3)
         return;
@@ -231,33 +311,39 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
     const int x0 = rad, x1 = width - rad - 1;
     if (y0 > y1 || x0 > x1)
         return;
-    const Network& net = network_for(rad);
+    const FixedNetwork& net = networks[static_cast<std::size_t>(rad - 1)];
     const int side = 2 * rad + 1;
     const int n = side * side;
     std::vector<Lanes> wires(static_cast<std::size_t>(n) * lanes_per_strip);
     auto* wire_samples = reinterpret_cast<unsigned short*>(wires.data());
     std::vector<unsigned short> col_hi(static_cast<std::size_t>(width)), col_lo(col_hi.size());
-    std::vector<unsigned short> top(col_hi.size()), bottom(col_hi.size());
+    std::vector<unsigned short> top(col_hi.size()), bottom(col_hi.size()), median(col_hi.size());
     // The product of the range and the single-precision power is exact in
     // double precision, so truncating it gives the same limit everywhere.
     const double p = static_cast<double>(power);
     const Limit limit = limit_of(power);
+    using Medians = void (*)(const unsigned short*, int, int, int, int, unsigned short*);
+    constexpr Medians fixed[3] = {medians1, medians2, medians3};
     for (int y = y0; y <= y1; ++y) {
         if (row_hook)
             row_hook();
         row_extremes(src, width, y, rad, col_hi.data(), col_lo.data(), top.data(), bottom.data());
-        for (int x = x0; x <= x1; x += strip) {
-            const int count = std::min(strip, x1 - x + 1);
+        if (x1 - x0 + 1 >= 16) {
+            fixed[rad - 1](src, width, y, x0, x1, median.data());
+        } else {
+            const int count = x1 - x0 + 1;
             int k = 0;
             for (int i = -rad; i <= rad; ++i)
                 for (int j = -rad; j <= rad; ++j, ++k)
                     std::memcpy(wire_samples + static_cast<std::size_t>(k) * strip,
-                        src + static_cast<std::ptrdiff_t>(y + i) * width + x + j,
+                                src + static_cast<std::ptrdiff_t>(y + i) * width + x0 + j,
+                                static_cast<std::size_t>(count) * sizeof(unsigned short));
+            run_steps(wires.data(), net.steps.data(), net.count);
+            std::memcpy(median.data() + x0, wire_samples + static_cast<std::size_t>(net.output) * strip,
                         static_cast<std::size_t>(count) * sizeof(unsigned short));
-            run_steps(wires.data(), net.steps.data(), net.steps.size());
-            threshold_strip(wire_samples + static_cast<std::size_t>(net.output) * strip, top.data() + x,
-                bottom.data() + x, src + static_cast<std::ptrdiff_t>(y) * width + x,
-                dst + static_cast<std::ptrdiff_t>(y) * width + x, count, limit, p);
         }
+        threshold_run(median.data() + x0, top.data() + x0, bottom.data() + x0,
+                      src + static_cast<std::ptrdiff_t>(y) * width + x0,
+                      dst + static_cast<std::ptrdiff_t>(y) * width + x0, x1 - x0 + 1, limit, p);
     }
 }
