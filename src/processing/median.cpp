@@ -135,6 +135,34 @@ QUILLON_INLINE Lanes lanes_max(Lanes u, Lanes v)
     return u < v ? v : u;
 }
 
+// The limit trunc(range x power) in 32-bit lanes. The power is a
+// single-precision value M / 2^S with a 24-bit M; splitting M into its high
+// and low 12 bits keeps every product below 2^32 and the result exact:
+// trunc(range x M / 2^S) = (range x Mh + (range x Ml >> 12)) >> (S - 12).
+struct Limit {
+    std::uint32_t high = 0, low = 0;
+    int shift = -1; // -1: no such form, use the double product
+};
+
+Limit limit_of(float power)
+{
+    Limit limit;
+    if (!(power > 0.0f)) {
+        limit.shift = 0; // limit 0 for every range
+        return limit;
+    }
+    int exponent = 0;
+    const float fraction = std::frexp(power, &exponent);
+    const auto mantissa = static_cast<std::uint32_t>(std::ldexp(fraction, 24));
+    const int shift = 24 - exponent;
+    if (shift < 12 || shift > 40)
+        return limit;
+    limit.high = mantissa >> 12;
+    limit.low = mantissa & 0xFFF;
+    limit.shift = shift - 12;
+    return limit;
+}
+
 template <int R, std::size_t I>
 QUILLON_INLINE void fixed_step(Lanes* w)
 {
@@ -156,39 +184,104 @@ QUILLON_INLINE void fixed_steps(Lanes* w, std::index_sequence<I...>)
     (fixed_step<R, I>(w), ...);
 }
 
-// Medians of row `y` for x0..x1 (at least 16 pixels) into `median`, 16 at a
-// time; the last group overlaps the one before rather than run short.
+QUILLON_INLINE Lanes load_lanes(const unsigned short* p)
+{
+    Lanes v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The neighbourhood of 16 pixels from `centre` on, one vector per offset.
+template <int R, std::size_t... K>
+QUILLON_INLINE void load_window(Lanes* w, const unsigned short* centre, int width, std::index_sequence<K...>)
+{
+    constexpr int side = 2 * R + 1;
+    ((w[K] = load_lanes(centre + (static_cast<int>(K) / side - R) * width + (static_cast<int>(K) % side - R))),
+     ...);
+}
+
+// Eight 32-bit lanes, signed: every value stays below 2^30 and signed
+// compares are native; 16 samples go through as two halves.
+using Half = unsigned short __attribute__((vector_size(16), aligned(2)));
+using Wide = std::int32_t __attribute__((vector_size(32), aligned(4)));
+using HalfMask = short __attribute__((vector_size(16), aligned(2)));
+using Mask = short __attribute__((vector_size(32), aligned(2)));
+
+// Lanes where |median - own| exceeds trunc(range x power), for 8 pixels.
+QUILLON_INLINE HalfMask exceeds(Half range16, Half diff16, std::int32_t high, std::int32_t low, int shift)
+{
+    const Wide range = __builtin_convertvector(range16, Wide);
+    const Wide t = (range * high + ((range * low) >> 12)) >> shift;
+    return __builtin_convertvector(__builtin_convertvector(diff16, Wide) > t, HalfMask);
+}
+
+// Row `y` for x0..x1 (at least 16 pixels), 16 pixels at a time; the last
+// group overlaps the one before rather than run short (each output depends
+// on `src` alone). Radius 1 takes its extremes from the window itself,
+// larger radii from `top` and `bottom`.
 template <int R>
-QUILLON_INLINE void fixed_medians(const unsigned short* src, int width, int y, int x0, int x1,
-                                  unsigned short* median)
+QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x0, int x1,
+                              const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
+                              Limit limit)
 {
     constexpr int side = 2 * R + 1;
     constexpr FixedNetwork net = networks[R - 1];
+    const auto high = static_cast<std::int32_t>(limit.high), low = static_cast<std::int32_t>(limit.low);
+    const int shift = limit.shift;
+    const unsigned short* row = src + static_cast<std::ptrdiff_t>(y) * width;
+    unsigned short* out = dst + static_cast<std::ptrdiff_t>(y) * width;
     for (int x = x0;; x += 16) {
         x = std::min(x, x1 - 15);
         Lanes w[side * side];
-        int k = 0;
-        for (int i = -R; i <= R; ++i)
-            for (int j = -R; j <= R; ++j, ++k)
-                std::memcpy(&w[k], src + static_cast<std::ptrdiff_t>(y + i) * width + x + j, sizeof(Lanes));
+        load_window<R>(w, row + x, width, std::make_index_sequence<side * side>());
+        Lanes hi, lo;
+        if constexpr (R == 1) {
+            hi = w[0];
+            lo = lanes_min(w[0], Lanes{} + 65000); // the minimum starts at 65000
+            for (int k = 1; k < side * side; ++k) {
+                hi = lanes_max(hi, w[k]);
+                lo = lanes_min(lo, w[k]);
+            }
+        } else {
+            hi = load_lanes(top + x);
+            lo = load_lanes(bottom + x);
+        }
+        const Lanes own = w[side * side / 2];
         fixed_steps<R>(w, std::make_index_sequence<net.count>());
-        std::memcpy(median + x, &w[net.output], sizeof(Lanes));
+        const Lanes m = w[net.output];
+        const Lanes range = hi - lo;
+        const Lanes diff = m > own ? m - own : own - m;
+        const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
+                                       __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), high, low, shift);
+        const HalfMask second =
+            exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
+                    __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), high, low, shift);
+        const Mask replace =
+            __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const Lanes result = replace ? m : own;
+        __builtin_memcpy(out + x, &result, sizeof result);
         if (x == x1 - 15)
             break;
     }
 }
 
-QUILLON_CLONES void medians1(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+QUILLON_CLONES void fixed_row1(const unsigned short* src, int width, int y, int x0, int x1,
+                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
+                               Limit limit)
 {
-    fixed_medians<1>(src, width, y, x0, x1, median);
+    fixed_row<1>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
-QUILLON_CLONES void medians2(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+QUILLON_CLONES void fixed_row2(const unsigned short* src, int width, int y, int x0, int x1,
+                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
+                               Limit limit)
 {
-    fixed_medians<2>(src, width, y, x0, x1, median);
+    fixed_row<2>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
-QUILLON_CLONES void medians3(const unsigned short* src, int width, int y, int x0, int x1, unsigned short* median)
+QUILLON_CLONES void fixed_row3(const unsigned short* src, int width, int y, int x0, int x1,
+                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
+                               Limit limit)
 {
-    fixed_medians<3>(src, width, y, x0, x1, median);
+    fixed_row<3>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
 
 // Rows too short for 16 lanes: the same network read from its table, on
@@ -249,34 +342,6 @@ QUILLON_CLONES void row_extremes(const unsigned short* src, int width, int y, in
         }
 }
 
-// The limit trunc(range x power) in 32-bit lanes. The power is a
-// single-precision value M / 2^S with a 24-bit M; splitting M into its high
-// and low 12 bits keeps every product below 2^32 and the result exact:
-// trunc(range x M / 2^S) = (range x Mh + (range x Ml >> 12)) >> (S - 12).
-struct Limit {
-    std::uint32_t high = 0, low = 0;
-    int shift = -1; // -1: no such form, use the double product
-};
-
-Limit limit_of(float power)
-{
-    Limit limit;
-    if (!(power > 0.0f)) {
-        limit.shift = 0; // limit 0 for every range
-        return limit;
-    }
-    int exponent = 0;
-    const float fraction = std::frexp(power, &exponent);
-    const auto mantissa = static_cast<std::uint32_t>(std::ldexp(fraction, 24));
-    const int shift = 24 - exponent;
-    if (shift < 12 || shift > 40)
-        return limit;
-    limit.high = mantissa >> 12;
-    limit.low = mantissa & 0xFFF;
-    limit.shift = shift - 12;
-    return limit;
-}
-
 // Decides each pixel of a run from its median, range and own value.
 QUILLON_CLONES void threshold_run(const unsigned short* __restrict median, const unsigned short* __restrict top,
                                   const unsigned short* __restrict bottom, const unsigned short* __restrict own,
@@ -322,24 +387,30 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
     // double precision, so truncating it gives the same limit everywhere.
     const double p = static_cast<double>(power);
     const Limit limit = limit_of(power);
-    using Medians = void (*)(const unsigned short*, int, int, int, int, unsigned short*);
-    constexpr Medians fixed[3] = {medians1, medians2, medians3};
+    using FixedRow = void (*)(const unsigned short*, int, int, int, int, const unsigned short*,
+                              const unsigned short*, unsigned short*, Limit);
+    constexpr FixedRow fixed[3] = {fixed_row1, fixed_row2, fixed_row3};
+    const bool vector_rows = x1 - x0 + 1 >= 16 && limit.shift >= 0;
     for (int y = y0; y <= y1; ++y) {
         if (row_hook)
             row_hook();
+        if (vector_rows) {
+            if (rad > 1)
+                row_extremes(src, width, y, rad, col_hi.data(), col_lo.data(), top.data(), bottom.data());
+            fixed[rad - 1](src, width, y, x0, x1, top.data(), bottom.data(), dst, limit);
+            continue;
+        }
         row_extremes(src, width, y, rad, col_hi.data(), col_lo.data(), top.data(), bottom.data());
-        if (x1 - x0 + 1 >= 16) {
-            fixed[rad - 1](src, width, y, x0, x1, median.data());
-        } else {
-            const int count = x1 - x0 + 1;
+        for (int x = x0; x <= x1; x += strip) {
+            const int count = std::min(strip, x1 - x + 1);
             int k = 0;
             for (int i = -rad; i <= rad; ++i)
                 for (int j = -rad; j <= rad; ++j, ++k)
                     std::memcpy(wire_samples + static_cast<std::size_t>(k) * strip,
-                                src + static_cast<std::ptrdiff_t>(y + i) * width + x0 + j,
+                                src + static_cast<std::ptrdiff_t>(y + i) * width + x + j,
                                 static_cast<std::size_t>(count) * sizeof(unsigned short));
             run_steps(wires.data(), net.steps.data(), net.count);
-            std::memcpy(median.data() + x0, wire_samples + static_cast<std::size_t>(net.output) * strip,
+            std::memcpy(median.data() + x, wire_samples + static_cast<std::size_t>(net.output) * strip,
                         static_cast<std::size_t>(count) * sizeof(unsigned short));
         }
         threshold_run(median.data() + x0, top.data() + x0, bottom.data() + x0,
