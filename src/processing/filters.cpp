@@ -37,9 +37,8 @@ int first_row_of(const unsigned short* frame)
 // rows for every column; the box sum at x is the sum of 2·rad + 1 of them,
 // built in `box` one column offset at a time so the loops vectorise.
 QUILLON_CLONES void unsharp_row(const std::int32_t* __restrict cols, const unsigned short* __restrict s,
-    unsigned short* __restrict out, std::int32_t* __restrict box,
-                                std::int32_t* __restrict scratch, int from, int to, int rad, int pwr,
-    double divisor)
+    unsigned short* __restrict out, std::int32_t* __restrict box, std::int32_t* __restrict scratch, int from,
+    int to, int rad, int pwr, double divisor)
 {
     const int n = to - from + 1;
     const std::int32_t* first = cols + from - rad;
@@ -47,7 +46,7 @@ QUILLON_CLONES void unsharp_row(const std::int32_t* __restrict cols, const unsig
     // 8 columns, one pass each: a handful of vector passes for any radius.
     const int k = 2 * rad + 1;
     const int span = n + k; // columns any partial sum below may reach
-    const std::int32_t* parts[32] = {first};
+    const std::int32_t* parts[32] = { first };
     int top = 0;
     for (int level = 1, width = 2; width <= k; ++level, width *= 2) {
         top = level;
@@ -132,7 +131,8 @@ void unsharp_frame(const unsigned short* src, unsigned short* dst, int width, in
                 src + static_cast<std::ptrdiff_t>(y - rad - 1) * width, width);
         if (x0 <= x1)
             unsharp_row(cols.data(), src + static_cast<std::ptrdiff_t>(y) * width,
-                dst + static_cast<std::ptrdiff_t>(y) * width, box.data(), scratch.data(), x0, x1, rad, pwr, divisor);
+                dst + static_cast<std::ptrdiff_t>(y) * width, box.data(), scratch.data(), x0, x1, rad, pwr,
+                divisor);
     }
 }
 

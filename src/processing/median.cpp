@@ -26,38 +26,51 @@ struct Step {
     Op op = Op::exchange;
 };
 
-struct Network {
-    std::vector<Step> steps;
+// Networks are built at compile time in fixed arrays: at most 64 wires and
+// 543 comparators (Batcher's count for 64).
+constexpr int max_wires = 64;
+constexpr std::size_t max_steps = 544;
+
+struct FixedNetwork {
+    std::array<Step, max_steps> steps {};
+    std::size_t count = 0;
     int output = 0; // the slot holding the median
 };
 
+struct Comparators {
+    std::array<std::pair<int, int>, max_steps> pairs {};
+    std::size_t count = 0;
+};
+
 // Batcher's odd-even merge sort for `size` (a power of two) wires.
-constexpr std::vector<std::pair<int, int>> odd_even_merge_sort(int size)
+constexpr Comparators odd_even_merge_sort(int size)
 {
-    std::vector<std::pair<int, int>> out;
+    Comparators out;
     for (int p = 1; p < size; p *= 2)
         for (int k = p; k >= 1; k /= 2)
             for (int j = k % p; j + k < size; j += 2 * k)
                 for (int i = 0; i < std::min(k, size - j - k); ++i)
                     if ((i + j) / (2 * p) == (i + j + k) / (2 * p))
-                        out.emplace_back(i + j, i + j + k);
+                        out.pairs[out.count++] = { i + j, i + j + k };
     return out;
 }
 
 // The network for the median of `n` inputs with `low` padding wires below
 // every input and the rest above: constant wires are folded away and steps
 // that cannot reach the median output are dropped.
-constexpr Network prune(int n, int low)
+constexpr FixedNetwork prune(int n, int low)
 {
     int size = 1;
     while (size < n)
         size *= 2;
     // wire -> physical slot (0..n-1), or -1 for "below all", -2 "above all".
-    std::vector<int> slot(size);
+    std::array<int, max_wires> slot {};
     for (int w = 0; w < size; ++w)
         slot[w] = w < low ? -1 : (w < low + n ? w - low : -2);
-    std::vector<Step> raw;
-    for (auto [a, b] : odd_even_merge_sort(size)) {
+    FixedNetwork raw;
+    const Comparators all = odd_even_merge_sort(size);
+    for (std::size_t c = 0; c < all.count; ++c) {
+        const auto [a, b] = all.pairs[c];
         const int sa = slot[a], sb = slot[b];
         if (sa == -1 || sb == -2)
             continue; // already in order
@@ -65,65 +78,34 @@ constexpr Network prune(int n, int low)
             std::swap(slot[a], slot[b]);
             continue;
         }
-        raw.push_back({ static_cast<std::uint16_t>(sa), static_cast<std::uint16_t>(sb), Op::exchange });
+        raw.steps[raw.count++]
+            = { static_cast<std::uint16_t>(sa), static_cast<std::uint16_t>(sb), Op::exchange };
     }
-    Network net;
+    FixedNetwork net;
     net.output = slot[low + n / 2];
-    std::vector<char> live(static_cast<std::size_t>(n), 0);
-    live[net.output] = 1;
-    std::vector<Step> kept;
-    for (auto it = raw.rbegin(); it != raw.rend(); ++it) {
-        Step s = *it;
+    std::array<bool, max_wires> live {};
+    live[net.output] = true;
+    for (std::size_t r = raw.count; r-- > 0;) {
+        Step s = raw.steps[r];
         const bool lo = live[s.lo], hi = live[s.hi];
         if (!lo && !hi)
             continue;
         s.op = lo && hi ? Op::exchange : (lo ? Op::min_only : Op::max_only);
-        live[s.lo] = live[s.hi] = 1;
-        kept.push_back(s);
+        live[s.lo] = live[s.hi] = true;
+        net.steps[net.count++] = s;
     }
-    std::reverse(kept.begin(), kept.end());
-    net.steps = std::move(kept);
+    for (std::size_t i = 0, j = net.count; i + 1 < j; ++i, --j)
+        std::swap(net.steps[i], net.steps[j - 1]);
     return net;
 }
 
-// The smallest pruned network over every split of the padding.
-constexpr Network best_network(int n)
-{
-    int size = 1;
-    while (size < n)
-        size *= 2;
-    Network best = prune(n, 0);
-    for (int low = 1; low <= size - n; ++low) {
-        Network candidate = prune(n, low);
-        if (candidate.steps.size() < best.steps.size())
-            best = std::move(candidate);
-    }
-    return best;
-}
-
-// The network in a fixed array, so that it exists at compile time.
-struct FixedNetwork {
-    std::array<Step, 544> steps{};
-    std::size_t count = 0;
-    int output = 0;
-};
-
-constexpr FixedNetwork fixed_network(int n)
-{
-    const Network net = best_network(n);
-    FixedNetwork fixed;
-    for (const Step& s : net.steps)
-        fixed.steps[fixed.count++] = s;
-    fixed.output = net.output;
-    return fixed;
-}
-
-constexpr std::array<FixedNetwork, 3> networks = {fixed_network(9), fixed_network(25), fixed_network(49)};
+// All padding below the inputs: other splits save at most one step.
+constexpr std::array<FixedNetwork, 3> networks = { prune(9, 0), prune(25, 0), prune(49, 0) };
 
 constexpr int strip = 128;
 // 16 samples at a time; the compiler maps it onto whatever the clone has.
 // Only sample alignment is assumed, so the strips may sit anywhere.
-using Lanes = unsigned short __attribute__((vector_size(32), aligned(2)));
+using Lanes = unsigned short __attribute__((vector_size(32), aligned(2), may_alias));
 constexpr int lanes_per_strip = strip / 16;
 
 QUILLON_INLINE Lanes lanes_min(Lanes u, Lanes v)
@@ -163,8 +145,7 @@ Limit limit_of(float power)
     return limit;
 }
 
-template <int R, std::size_t I>
-QUILLON_INLINE void fixed_step(Lanes* w)
+template <int R, std::size_t I> QUILLON_INLINE void fixed_step(Lanes* w)
 {
     constexpr Step s = networks[R - 1].steps[I];
     if constexpr (s.op == Op::exchange) {
@@ -178,17 +159,17 @@ QUILLON_INLINE void fixed_step(Lanes* w)
     }
 }
 
-template <int R, std::size_t... I>
-QUILLON_INLINE void fixed_steps(Lanes* w, std::index_sequence<I...>)
+template <int R, std::size_t... I> QUILLON_INLINE void fixed_steps(Lanes* w, std::index_sequence<I...>)
 {
-    (fixed_step<R, I>(w), ...);
+    // A braced list rather than a fold: hundreds of steps would nest too
+    // deeply for some compilers. Its elements run in order.
+    [[maybe_unused]] const int order[] = { (fixed_step<R, I>(w), 0)... };
 }
 
-QUILLON_INLINE Lanes load_lanes(const unsigned short* p)
+// 16 samples from any sample address (the lane type may alias samples).
+QUILLON_INLINE const Lanes* as_lanes(const unsigned short* p)
 {
-    Lanes v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
+    return reinterpret_cast<const Lanes*>(p);
 }
 
 // The neighbourhood of 16 pixels from `centre` on, one vector per offset.
@@ -196,8 +177,9 @@ template <int R, std::size_t... K>
 QUILLON_INLINE void load_window(Lanes* w, const unsigned short* centre, int width, std::index_sequence<K...>)
 {
     constexpr int side = 2 * R + 1;
-    ((w[K] = load_lanes(centre + (static_cast<int>(K) / side - R) * width + (static_cast<int>(K) % side - R))),
-     ...);
+    ((w[K]
+         = *as_lanes(centre + (static_cast<int>(K) / side - R) * width + (static_cast<int>(K) % side - R))),
+        ...);
 }
 
 // Eight 32-bit lanes, signed: every value stays below 2^30 and signed
@@ -221,8 +203,7 @@ QUILLON_INLINE HalfMask exceeds(Half range16, Half diff16, std::int32_t high, st
 // larger radii from `top` and `bottom`.
 template <int R>
 QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x0, int x1,
-                              const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
-                              Limit limit)
+    const unsigned short* top, const unsigned short* bottom, unsigned short* dst, Limit limit)
 {
     constexpr int side = 2 * R + 1;
     constexpr FixedNetwork net = networks[R - 1];
@@ -237,14 +218,14 @@ QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x
         Lanes hi, lo;
         if constexpr (R == 1) {
             hi = w[0];
-            lo = lanes_min(w[0], Lanes{} + 65000); // the minimum starts at 65000
+            lo = lanes_min(w[0], Lanes {} + 65000); // the minimum starts at 65000
             for (int k = 1; k < side * side; ++k) {
                 hi = lanes_max(hi, w[k]);
                 lo = lanes_min(lo, w[k]);
             }
         } else {
-            hi = load_lanes(top + x);
-            lo = load_lanes(bottom + x);
+            hi = *as_lanes(top + x);
+            lo = *as_lanes(bottom + x);
         }
         const Lanes own = w[side * side / 2];
         fixed_steps<R>(w, std::make_index_sequence<net.count>());
@@ -252,12 +233,68 @@ QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x
         const Lanes range = hi - lo;
         const Lanes diff = m > own ? m - own : own - m;
         const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
-                                       __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), high, low, shift);
-        const HalfMask second =
-            exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
-                    __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), high, low, shift);
-        const Mask replace =
-            __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+            __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), high, low, shift);
+        const HalfMask second = exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
+            __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), high, low, shift);
+        const Mask replace
+            = __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const Lanes result = replace ? m : own;
+        __builtin_memcpy(out + x, &result, sizeof result);
+        if (x == x1 - 15)
+            break;
+    }
+}
+
+// Radius 1 by sorted columns: each column of three is sorted once per row
+// (shared by the three pixels that use it); the median of the nine is then
+// the median of the largest low, the middle middle and the smallest high,
+// and the extremes are the largest high and the smallest low.
+QUILLON_INLINE Lanes median3(Lanes a, Lanes b, Lanes c)
+{
+    return lanes_max(lanes_min(a, b), lanes_min(lanes_max(a, b), c));
+}
+
+QUILLON_CLONES void sort_columns(const unsigned short* src, int width, int y, unsigned short* __restrict low,
+    unsigned short* __restrict mid, unsigned short* __restrict high)
+{
+    const unsigned short* __restrict a = src + static_cast<std::ptrdiff_t>(y - 1) * width;
+    const unsigned short* __restrict b = a + width;
+    const unsigned short* __restrict c = b + width;
+    for (int x = 0; x < width; ++x) {
+        const unsigned short lo1 = std::min(a[x], b[x]), hi1 = std::max(a[x], b[x]);
+        low[x] = std::min(lo1, c[x]);
+        const unsigned short hi2 = std::max(lo1, c[x]);
+        mid[x] = std::min(hi1, hi2);
+        high[x] = std::max(hi1, hi2);
+    }
+}
+
+QUILLON_CLONES void sorted_row1(const unsigned short* src, int width, int y, int x0, int x1,
+    const unsigned short* low, const unsigned short* mid, const unsigned short* high, unsigned short* dst,
+    Limit limit)
+{
+    const auto hi_mul = static_cast<std::int32_t>(limit.high), lo_mul = static_cast<std::int32_t>(limit.low);
+    const int shift = limit.shift;
+    const unsigned short* row = src + static_cast<std::ptrdiff_t>(y) * width;
+    unsigned short* out = dst + static_cast<std::ptrdiff_t>(y) * width;
+    for (int x = x0;; x += 16) {
+        x = std::min(x, x1 - 15);
+        const Lanes l0 = *as_lanes(low + x - 1), l1 = *as_lanes(low + x), l2 = *as_lanes(low + x + 1);
+        const Lanes m0 = *as_lanes(mid + x - 1), m1 = *as_lanes(mid + x), m2 = *as_lanes(mid + x + 1);
+        const Lanes h0 = *as_lanes(high + x - 1), h1 = *as_lanes(high + x), h2 = *as_lanes(high + x + 1);
+        const Lanes m = median3(
+            lanes_max(lanes_max(l0, l1), l2), median3(m0, m1, m2), lanes_min(lanes_min(h0, h1), h2));
+        const Lanes hi = lanes_max(lanes_max(h0, h1), h2);
+        const Lanes lo = lanes_min(lanes_min(lanes_min(l0, l1), l2), Lanes {} + 65000); // starts at 65000
+        const Lanes own = *as_lanes(row + x);
+        const Lanes range = hi - lo;
+        const Lanes diff = m > own ? m - own : own - m;
+        const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
+            __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), hi_mul, lo_mul, shift);
+        const HalfMask second = exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
+            __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), hi_mul, lo_mul, shift);
+        const Mask replace
+            = __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         const Lanes result = replace ? m : own;
         __builtin_memcpy(out + x, &result, sizeof result);
         if (x == x1 - 15)
@@ -266,20 +303,17 @@ QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x
 }
 
 QUILLON_CLONES void fixed_row1(const unsigned short* src, int width, int y, int x0, int x1,
-                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
-                               Limit limit)
+    const unsigned short* top, const unsigned short* bottom, unsigned short* dst, Limit limit)
 {
     fixed_row<1>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
 QUILLON_CLONES void fixed_row2(const unsigned short* src, int width, int y, int x0, int x1,
-                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
-                               Limit limit)
+    const unsigned short* top, const unsigned short* bottom, unsigned short* dst, Limit limit)
 {
     fixed_row<2>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
 QUILLON_CLONES void fixed_row3(const unsigned short* src, int width, int y, int x0, int x1,
-                               const unsigned short* top, const unsigned short* bottom, unsigned short* dst,
-                               Limit limit)
+    const unsigned short* top, const unsigned short* bottom, unsigned short* dst, Limit limit)
 {
     fixed_row<3>(src, width, y, x0, x1, top, bottom, dst, limit);
 }
@@ -343,9 +377,10 @@ QUILLON_CLONES void row_extremes(const unsigned short* src, int width, int y, in
 }
 
 // Decides each pixel of a run from its median, range and own value.
-QUILLON_CLONES void threshold_run(const unsigned short* __restrict median, const unsigned short* __restrict top,
-                                  const unsigned short* __restrict bottom, const unsigned short* __restrict own,
-                                  unsigned short* __restrict out, int count, Limit limit, double power)
+QUILLON_CLONES void threshold_run(const unsigned short* __restrict median,
+    const unsigned short* __restrict top, const unsigned short* __restrict bottom,
+    const unsigned short* __restrict own, unsigned short* __restrict out, int count, Limit limit,
+    double power)
 {
     if (limit.shift >= 0) {
         const std::uint32_t high = limit.high, low = limit.low;
@@ -368,7 +403,7 @@ QUILLON_CLONES void threshold_run(const unsigned short* __restrict median, const
 } // namespace
 
 void median_frame(const unsigned short* src, unsigned short* dst, int width, int height, int first_row,
-                  int rad, float power, RowHook row_hook)
+    int rad, float power, RowHook row_hook)
 {
     if (rad < 1 || rad > 3)
         return;
@@ -379,8 +414,9 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
     const FixedNetwork& net = networks[static_cast<std::size_t>(rad - 1)];
     const int side = 2 * rad + 1;
     const int n = side * side;
-    std::vector<Lanes> wires(static_cast<std::size_t>(n) * lanes_per_strip);
-    auto* wire_samples = reinterpret_cast<unsigned short*>(wires.data());
+    std::vector<unsigned short> wire_store(static_cast<std::size_t>(n) * strip);
+    unsigned short* wire_samples = wire_store.data();
+    auto* wires = reinterpret_cast<Lanes*>(wire_samples);
     std::vector<unsigned short> col_hi(static_cast<std::size_t>(width)), col_lo(col_hi.size());
     std::vector<unsigned short> top(col_hi.size()), bottom(col_hi.size()), median(col_hi.size());
     // The product of the range and the single-precision power is exact in
@@ -388,12 +424,17 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
     const double p = static_cast<double>(power);
     const Limit limit = limit_of(power);
     using FixedRow = void (*)(const unsigned short*, int, int, int, int, const unsigned short*,
-                              const unsigned short*, unsigned short*, Limit);
-    constexpr FixedRow fixed[3] = {fixed_row1, fixed_row2, fixed_row3};
+        const unsigned short*, unsigned short*, Limit);
+    constexpr FixedRow fixed[3] = { fixed_row1, fixed_row2, fixed_row3 };
     const bool vector_rows = x1 - x0 + 1 >= 16 && limit.shift >= 0;
     for (int y = y0; y <= y1; ++y) {
         if (row_hook)
             row_hook();
+        if (vector_rows && rad == 1) {
+            sort_columns(src, width, y, col_hi.data(), col_lo.data(), median.data());
+            sorted_row1(src, width, y, x0, x1, col_hi.data(), col_lo.data(), median.data(), dst, limit);
+            continue;
+        }
         if (vector_rows) {
             if (rad > 1)
                 row_extremes(src, width, y, rad, col_hi.data(), col_lo.data(), top.data(), bottom.data());
@@ -407,14 +448,14 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
             for (int i = -rad; i <= rad; ++i)
                 for (int j = -rad; j <= rad; ++j, ++k)
                     std::memcpy(wire_samples + static_cast<std::size_t>(k) * strip,
-                                src + static_cast<std::ptrdiff_t>(y + i) * width + x + j,
-                                static_cast<std::size_t>(count) * sizeof(unsigned short));
-            run_steps(wires.data(), net.steps.data(), net.count);
-            std::memcpy(median.data() + x, wire_samples + static_cast<std::size_t>(net.output) * strip,
+                        src + static_cast<std::ptrdiff_t>(y + i) * width + x + j,
                         static_cast<std::size_t>(count) * sizeof(unsigned short));
+            run_steps(wires, net.steps.data(), net.count);
+            std::memcpy(median.data() + x, wire_samples + static_cast<std::size_t>(net.output) * strip,
+                static_cast<std::size_t>(count) * sizeof(unsigned short));
         }
         threshold_run(median.data() + x0, top.data() + x0, bottom.data() + x0,
-                      src + static_cast<std::ptrdiff_t>(y) * width + x0,
-                      dst + static_cast<std::ptrdiff_t>(y) * width + x0, x1 - x0 + 1, limit, p);
+            src + static_cast<std::ptrdiff_t>(y) * width + x0,
+            dst + static_cast<std::ptrdiff_t>(y) * width + x0, x1 - x0 + 1, limit, p);
     }
 }

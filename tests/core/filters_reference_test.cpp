@@ -144,7 +144,7 @@ TEST(FilterCrossCheck, UnsharpMaskMatchesTheSlidingBox)
 {
     unsigned seed = 50;
     for (const Geometry& g : geometries)
-        for (int rad : {1, 2, 3, 5, 7})
+        for (int rad : { 1, 2, 3, 5, 7 })
             for (int pwr : { 1, 4, 7 }) {
                 const Frame src = random_frame(g.w, g.h, seed++, pwr == 1 ? 65535 : 9000);
                 Frame fast = src;
