@@ -127,6 +127,8 @@ public:
     void basrelief_enhance();
     void gradient_enhance();
     void venetian_enhance();
+    // A convolution with one of the program's kernels, then its history line.
+    void enhance_with(int rad, int masknum, int divisor, const char* history);
 
     // ------------------------------------------------ calibration, merging, labelling
     void Subtract_Image();

@@ -132,6 +132,8 @@ extern std::uint32_t black, white;            // shared small parameters of seve
 extern double power_str;
 
 // -- filters
+extern int mask[6][25];            // the convolution kernels, row by row; radius-1 kernels use 9
+extern int venetian_flipflop;       // toggled by every vertical smoothing: 1 pairs rows downward
 
 // -- calibration and combining
 extern char merge_type;             // 's' subtract, 'a' average, 'f' flat field
