@@ -5,12 +5,14 @@
 
 #include <QAbstractScrollArea>
 #include <QBrush>
+#include <QPointer>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QVector>
 #include <QRgb>
 
+#include <functional>
 #include <memory>
 
 class QMainWindow;
@@ -133,6 +135,16 @@ public:
     void EvLButtonUp(const QPoint& point);
     void EvRButtonUp(const QPoint& point);
     void EvMouseMove(const QPoint& point);
+    // The analysis windows while they are open (null once closed).
+    QPointer<class THistDialog> THist;
+    QPointer<class T3DDialog> T3D;
+    QPointer<class TRowDialog> TRow;
+    QPointer<class TPHDialog> TPH;
+    QPointer<class TBLDialog> TBL;
+    // Draws the picked-star cross over the image; made by the first pick.
+    QPointer<QWidget> PickMarker;
+    // A click in merge mode at an image pixel goes to the merge through this.
+    std::function<void(int x, int y)> on_merge_click;
 
     // ------------------------------------------------ camera and telescope (later work)
     void VN_Control();
