@@ -1,6 +1,7 @@
 #include "display/plot_dialogs.h"
 
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,6 +100,10 @@ void THistDialog::paintEvent(QPaintEvent*)
     const std::string listing = histogram_listing(table);
     std::strncpy(workfld2, listing.c_str(), sizeof workfld2 - 1);
     painter.setPen(Qt::black);
+    // Fixed pitch keeps the level and count columns aligned.
+    QFont listing_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    listing_font.setPointSize(8);
+    painter.setFont(listing_font);
     painter.drawText(QRect(270, 2, 80, 268), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(workfld2));
 }
 

@@ -37,20 +37,6 @@ TEST(HistogramPlot, OnlyTheFirstFifteenClippedLevelsAreListed)
     EXPECT_TRUE(bars[119].clipped);
 }
 
-TEST(HistogramPlot, AxesAndTicks)
-{
-    const auto lines = histogram_axes();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0].x0, 5);
-    EXPECT_EQ(lines[0].y1, 213);
-    EXPECT_EQ(lines[1].x1, 263);
-    // The longest tick marks level 128.
-    const auto longest = std::max_element(
-        lines.begin() + 2, lines.end(), [](const PlotLine& a, const PlotLine& b) { return a.y1 < b.y1; });
-    EXPECT_EQ(longest->x0, 136);
-    EXPECT_EQ(longest->y1, 224);
-}
-
 TEST(Relief, SaturatedSampleRisesFullHeight)
 {
     std::vector<unsigned short> frame(frame_samples, 0);
