@@ -41,6 +41,14 @@ protected:
         return false;
     }
 
+    // A view that scrolls its contents moves its children too; the cross is
+    // placed from the scroll bars, so the overlay stays over the whole view.
+    void moveEvent(QMoveEvent*) override
+    {
+        if (pos() != QPoint(0, 0))
+            move(0, 0);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         if (picked_star == 1 && pick_star == 1) {
