@@ -307,6 +307,14 @@ private slots:
         QVERIFY(shot.pixelColor(110, 70) != QColor(0, 255, 0));
         QCOMPARE(centre_it, 1); // snapped again on the next click
 
+        // On a scrolled view the cross stays on the star.
+        env.window().horizontalScrollBar()->setValue(20);
+        env.window().verticalScrollBar()->setValue(10);
+        env.window().viewport()->scroll(-20, -10);
+        const QImage scrolled = env.window().viewport()->grab().toImage();
+        QCOMPARE(scrolled.pixelColor(80, 55), QColor(0, 255, 0));
+        QCOMPARE(scrolled.pixelColor(95, 70), QColor(0, 255, 0));
+
         env.window().CmPickStar();
         QCOMPARE(pick_star, 0);
     }
