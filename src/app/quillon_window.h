@@ -5,9 +5,9 @@
 
 #include <QAbstractScrollArea>
 #include <QBrush>
-#include <QPointer>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 #include <QRgb>
@@ -141,8 +141,6 @@ public:
     QPointer<class TRowDialog> TRow;
     QPointer<class TPHDialog> TPH;
     QPointer<class TBLDialog> TBL;
-    // Draws the picked-star cross over the image; made by the first pick.
-    QPointer<QWidget> PickMarker;
     // A click in merge mode at an image pixel goes to the merge through this.
     std::function<void(int x, int y)> on_merge_click;
 

@@ -2,8 +2,6 @@
 #include "app/quillon_window.h"
 
 #include <QCursor>
-#include <QEvent>
-#include <QPainter>
 #include <QScrollBar>
 
 #include <string>
@@ -18,59 +16,6 @@
 #include "store/buffers.h"
 
 namespace {
-// The picked-star cross, drawn over the image view after the image. A
-// transparent child of the view, so it needs nothing from the display's own
-// painting and lets every mouse event through to the view.
-class PickMarkerOverlay : public QWidget {
-public:
-    explicit PickMarkerOverlay(TQuillonWindow* window)
-        : QWidget(window->viewport())
-        , window_(window)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setGeometry(window->viewport()->rect());
-        window->viewport()->installEventFilter(this);
-        show();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == parent() && event->type() == QEvent::Resize)
-            setGeometry(window_->viewport()->rect());
-        return false;
-    }
-
-    // A view that scrolls its contents moves its children too; the cross is
-    // placed from the scroll bars, so the overlay stays over the whole view.
-    void moveEvent(QMoveEvent*) override
-    {
-        if (pos() != QPoint(0, 0))
-            move(0, 0);
-    }
-
-    void paintEvent(QPaintEvent*) override
-    {
-        if (picked_star == 1 && pick_star == 1) {
-            const ImagePoint p = pick_marker_position();
-            const int px = p.x - window_->horizontalScrollBar()->value();
-            const int py = p.y - window_->verticalScrollBar()->value();
-            QPainter painter(this);
-            painter.setPen(QPen(QColor(0, 255, 0), 1));
-            painter.drawLine(px, py - 20, px, py + 20);
-            painter.drawLine(px - 20, py, px + 20, py);
-            // Every later click in pick mode is snapped again.
-            centre_it = 1;
-            cur_rad = star_mask;
-        }
-        if (!photometry && !pick_star && !row_plot)
-            window_->viewport()->setCursor(Qt::ArrowCursor);
-    }
-
-private:
-    TQuillonWindow* window_;
-};
-
 MouseActions actions_of(TQuillonWindow& window)
 {
     MouseActions actions;
@@ -220,9 +165,8 @@ void TQuillonWindow::CmPickStar()
         centre_it = 1;
         cur_rad = star_mask;
         viewport()->setCursor(Qt::ArrowCursor);
-        if (!PickMarker)
-            PickMarker = new PickMarkerOverlay(this);
     }
+    // The cross on a picked star shows only while picking.
     viewport()->update();
 }
 

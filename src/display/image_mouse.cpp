@@ -117,6 +117,12 @@ void left_click(ImagePoint display, const MouseActions& actions)
             record_pick();
             if (actions.repaint)
                 actions.repaint();
+            // The repaint shows the cross on the picked star; from then on
+            // every click in pick mode is snapped again.
+            if (picked_star) {
+                centre_it = 1;
+                cur_rad = star_mask;
+            }
             return;
         }
         record_measurement(point.x, point.y, aperture_sum(frame, point.x, point.y, cur_rad));
@@ -125,10 +131,12 @@ void left_click(ImagePoint display, const MouseActions& actions)
         return;
     }
 
+    if (merge_centre)
+        search_centre(point.x, point.y, frame, cur_rad, point, actions.move_cursor);
     if (actions.merge_click)
         actions.merge_click(point.x, point.y);
     else
-        record_merge_point(point, frame, actions.move_cursor);
+        store_merge_point(point);
 }
 
 void right_click(ImagePoint display, const MouseActions& actions)
@@ -164,11 +172,8 @@ void search_centre(int, int, const unsigned short* frame, int, ImagePoint& point
     }
 }
 
-void record_merge_point(
-    ImagePoint point, const unsigned short* frame, const std::function<void(int dx, int dy)>& move_cursor)
+void store_merge_point(ImagePoint point)
 {
-    if (merge_centre)
-        search_centre(point.x, point.y, frame, cur_rad, point, move_cursor);
     if (orig) {
         orig_x = point.x;
         orig_y = point.y;
@@ -187,14 +192,4 @@ void place_focus_frame(int x, int y)
     focus_y = fy < 65 ? 1 : (fy > 226 ? 226 : fy - 64);
     focus_frame = 0;
     show_position("x position = %5d\ny position = %5d", focus_x + 64, (focus_y + 64) * 2);
-}
-
-ImagePoint pick_marker_position()
-{
-    ImagePoint p
-        = binned ? ImagePoint { pick_xcent / 2, pick_ycent / 2 } : ImagePoint { pick_xcent, pick_ycent };
-    // The 150% display shows image pixel p at 3/2 p.
-    if (Big)
-        p = { p.x * 3 / 2, p.y * 3 / 2 };
-    return p;
 }

@@ -18,7 +18,9 @@ struct MouseActions {
     std::function<void()> row_redraw; // the row plot shows obj_y
     std::function<void()> photometry_paint; // the photometry dialog shows the measurements
     std::function<void()> repaint; // rebuild palette and scroller, repaint
-    // A merge-alignment click at an image point (the merge owns what it does).
+    // A merge-alignment click at an image point, already snapped to the
+    // star when merge_centre is set (the merge owns what it does). Unset, the
+    // point is only stored.
     std::function<void(int x, int y)> merge_click;
 };
 
@@ -48,15 +50,10 @@ void mouse_move(ImagePoint display, const MouseActions& actions);
 void search_centre(int x, int y, const unsigned short* frame, int rad, ImagePoint& point,
     const std::function<void(int dx, int dy)>& move_cursor);
 
-// The merge's share of a click: snap when merge_centre is set, then store
-// the point as the origin (orig) or the merge point.
-void record_merge_point(
-    ImagePoint point, const unsigned short* frame, const std::function<void(int dx, int dy)>& move_cursor);
+// Stores a merge click (already snapped when merge_centre asks for it) as
+// the base image's point while orig is set, else as the second image's.
+void store_merge_point(ImagePoint point);
 
 // Places the focus frame centred on image pixel (x, y), clamped to the
 // sensor, and reports the frame centre in a message.
 void place_focus_frame(int x, int y);
-
-// The display position of the picked-star marker (the pick is stored in
-// sensor pixels).
-ImagePoint pick_marker_position();

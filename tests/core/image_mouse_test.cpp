@@ -133,6 +133,7 @@ TEST(Mouse, StarPickOnABinnedImage)
     pick_star = 1;
     centre_it = 1;
     cur_rad = 8;
+    star_mask = 11;
     focus_frame = 0;
     left_click({ 102, 81 }, rec.actions());
     EXPECT_EQ(picked_star, 1);
@@ -140,16 +141,15 @@ TEST(Mouse, StarPickOnABinnedImage)
     EXPECT_EQ(pick_ycent, 160);
     EXPECT_EQ(pick_small, 1);
     EXPECT_EQ(pick_star_small, 1);
-    EXPECT_EQ(centre_it, 0);
     EXPECT_EQ(rec.repaints, 1);
+    // Shown with its cross, the pick leaves the next click to be snapped.
+    EXPECT_EQ(centre_it, 1);
+    EXPECT_EQ(cur_rad, 11);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "x position =   200\ny position =   160");
     // The cursor followed the star: 2 left and 1 up on the first pass.
     ASSERT_EQ(rec.cursor_moves.size(), 3u);
     EXPECT_EQ(rec.cursor_moves[0], std::make_pair(-2, -1));
-    const ImagePoint marker = pick_marker_position();
-    EXPECT_EQ(marker.x, 100);
-    EXPECT_EQ(marker.y, 80);
 }
 
 TEST(Mouse, FailedSnapLosesThePick)
@@ -213,6 +213,20 @@ TEST(Mouse, RowPlotWinsOverTheOtherModes)
     EXPECT_EQ(obj_y, 60);
     EXPECT_EQ(rec.row_redraws, 1);
     EXPECT_EQ(rec.photometry_paints + rec.repaints, 0);
+}
+
+TEST(Mouse, MergeClickIsSnappedThenHandedOn)
+{
+    sky_with_star(100, 80);
+    Recorder rec;
+    merging = 1;
+    cur_rad = 4;
+    merge_centre = 1;
+    left_click({ 102, 82 }, rec.actions());
+    ASSERT_EQ(rec.merge_clicks.size(), 1u);
+    EXPECT_EQ(rec.merge_clicks[0], std::make_pair(100, 80));
+    EXPECT_EQ(rec.cursor_moves.size(), 3u);
+    EXPECT_EQ(orig_x, 0); // the merge stores its own marks
 }
 
 TEST(Mouse, MergeClickWithoutHookStoresThePoint)
