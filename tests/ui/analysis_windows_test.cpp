@@ -13,6 +13,7 @@
 #include "display/plot_dialogs.h"
 #include "display/plots.h"
 #include "store/buffers.h"
+#include "ui/file_chooser.h"
 #include "ui_test_env.h"
 
 namespace {
@@ -36,6 +37,15 @@ void click(QWidget* dialog, const char* id)
     auto* button = control<QAbstractButton>(dialog, QString::fromLatin1(id));
     QVERIFY2(button != nullptr, id);
     button->click();
+}
+
+// Scrolls the view as if it showed a picture larger than itself.
+void scroll_to(TQuillonWindow& window, int x, int y)
+{
+    window.horizontalScrollBar()->setRange(0, 400);
+    window.verticalScrollBar()->setRange(0, 400);
+    window.horizontalScrollBar()->setValue(x);
+    window.verticalScrollBar()->setValue(y);
 }
 
 // Waits until deferred deletions have run.
@@ -246,8 +256,7 @@ private slots:
         image_int[130 * width1 + 150] = 1001;
         env.window().CmPhotometry();
         cur_rad = 0;
-        env.window().horizontalScrollBar()->setValue(100);
-        env.window().verticalScrollBar()->setValue(50);
+        scroll_to(env.window(), 100, 50);
         QTest::mouseClick(env.window().viewport(), Qt::LeftButton, {}, QPoint(50, 80));
         QCOMPARE(obj_x, 150);
         QCOMPARE(obj_y, 130);
@@ -307,8 +316,7 @@ private slots:
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
                 image_int[(100 + dy) * width1 + 150 + dx] = 30000;
-        env.window().horizontalScrollBar()->setValue(20);
-        env.window().verticalScrollBar()->setValue(10);
+        scroll_to(env.window(), 20, 10);
         env.window().EvLButtonUp(QPoint(131, 91));
         QCOMPARE(pick_xcent, 300);
         QCOMPARE(pick_ycent, 200);
@@ -340,7 +348,7 @@ private slots:
         cur_rad = 4;
         QPoint got(-1, -1);
         env.window().on_merge_click = [&got](int x, int y) { got = QPoint(x, y); };
-        env.window().horizontalScrollBar()->setValue(20);
+        scroll_to(env.window(), 20, 0);
         env.window().EvLButtonUp(QPoint(30, 40));
         QCOMPARE(got, QPoint(50, 40));
         QCOMPARE(orig_x, 0); // the merge stores its own marks
@@ -356,7 +364,14 @@ private slots:
     {
         UiTestEnv env;
         ComparisonFileName = "earlier.fit";
+        int asked = 0;
+        set_file_chooser([&asked](const FileRequest&) -> std::optional<FileChoice> {
+            ++asked;
+            return std::nullopt;
+        });
         env.window().CmFileComparison();
+        set_file_chooser({});
+        QVERIFY(asked <= 1);
         QCOMPARE(QString::fromStdString(ComparisonFileName), QStringLiteral("earlier.fit"));
         QCOMPARE(load_comparison, 0);
         QCOMPARE(comparison_loaded, 0);
