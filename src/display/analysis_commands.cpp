@@ -50,6 +50,7 @@ void TQuillonWindow::CmHistogram()
     if (hist_already == 1)
         return;
     THist = new THistDialog(this);
+    viewport()->installEventFilter(THist);
     THist->show();
     hist_already = 1;
 }

@@ -87,6 +87,13 @@ void THistDialog::HistKill()
     deleteLater();
 }
 
+bool THistDialog::eventFilter(QObject*, QEvent* event)
+{
+    if (event->type() == QEvent::Paint)
+        update();
+    return false;
+}
+
 void THistDialog::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -20,6 +20,9 @@ public:
     void HistKill();
 
 protected:
+    // A repaint of the watched image view rebuilds `table`; the histogram
+    // follows it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;

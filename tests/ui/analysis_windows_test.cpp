@@ -79,6 +79,13 @@ private slots:
         QCOMPARE(shot.pixelColor(19, 100), QColor(128, 128, 128)); // level 11 full height: grey
         QCOMPARE(shot.pixelColor(5, 100), QColor(0, 0, 255)); // the axis
 
+        // A repaint of the image rebuilds the levels; the histogram follows.
+        QVERIFY(QTest::qWaitForWindowExposed(hist));
+        QTest::qWait(50);
+        table[20] = 5000;
+        env.window().viewport()->repaint();
+        QTRY_VERIFY(QString::fromLatin1(workfld2).contains(QStringLiteral("020    5000")));
+
         click(hist, "9");
         QCOMPARE(env.host().boxes.size(), std::size_t { 1 });
         QCOMPARE(QString::fromStdString(env.host().boxes[0].caption),
