@@ -7,10 +7,12 @@
 #include <QBrush>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 #include <QRgb>
 
+#include <functional>
 #include <memory>
 
 class QMainWindow;
@@ -165,6 +167,12 @@ public:
     void EvLButtonUp(const QPoint& point);
     void EvRButtonUp(const QPoint& point);
     void EvMouseMove(const QPoint& point);
+    // The analysis windows while they are open (null once closed).
+    QPointer<class THistDialog> THist;
+    QPointer<class T3DDialog> T3D;
+    QPointer<class TRowDialog> TRow;
+    QPointer<class TPHDialog> TPH;
+    QPointer<class TBLDialog> TBL;
 
     // ------------------------------------------------ camera and telescope (later work)
     void VN_Control();

@@ -70,6 +70,8 @@ extern int got_vn;
 
 // -- mouse on the image
 extern int pick_xcent, pick_ycent;   // the picked star, full-resolution sensor column and row
+extern int pick_small;               // the pick was made on a binned image
+extern int centre_it;                // snap the next click to the nearest star
 
 // ---------------------------------------------------------------- store (frame buffers, files)
 // Path of the settings file; derived from the data root at reset.
@@ -165,8 +167,17 @@ extern char progress_caption[31];
 extern int changecaption;
 
 // -- plots
+extern int hist_already, intensity_plot;   // the histogram and 3-D windows are open
+extern unsigned short* externptr;          // the frame the 3-D and row plots read
+extern char workfld2[256];                 // the clipped levels listed beside the histogram
 
 // -- photometry and blink
+// Measured points and their aperture sums; obj_y is also the row-plot row.
+extern int obj_x, obj_y, comp_x, comp_y, back_x, back_y;
+extern std::uint32_t obj_val, comp_val, back_val;
+extern int back_select;                    // a background was chosen in this run
+extern int mast_x, mast_y, mast_val;       // the pixel under the cursor
+extern int comparison_loaded;
 
 // Restores every global to its compiled-in start value and re-derives the
 // paths from the data root. Does not touch the frame buffers' contents.

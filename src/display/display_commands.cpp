@@ -188,6 +188,7 @@ void TQuillonWindow::draw_picked_star(QPainter& painter)
     painter.drawLine(px, py - 20, px, py + 20);
     painter.drawLine(px - 20, py, px + 20, py);
     cur_rad = star_mask;
+    centre_it = 1;
 }
 
 void TQuillonWindow::CmFit()
