@@ -20,12 +20,6 @@
 #include "test_env.h"
 
 namespace {
-std::vector<unsigned char> bytes_of(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    read_whole_file(path, bytes);
-    return bytes;
-}
 
 // Runs `write` in a child whose files may not grow past 64 KiB (a full disk,
 // as far as the writer can tell) and returns its exit code.

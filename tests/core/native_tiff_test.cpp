@@ -16,17 +16,6 @@
 #include "test_env.h"
 
 namespace {
-std::string home_path(const std::string& name)
-{
-    return test_env().home + "/" + name;
-}
-
-std::vector<unsigned char> bytes_of(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    read_whole_file(path, bytes);
-    return bytes;
-}
 
 void use_geometry(bool small)
 {

@@ -8,6 +8,7 @@
 
 #include "app/state.h"
 #include "store/buffers.h"
+#include "store/image_io.h"
 
 namespace {
 std::unique_ptr<TestEnv> current;
@@ -54,4 +55,16 @@ void use_full_frame()
 {
     binned = 0;
     ZQ_binned();
+}
+
+std::string home_path(const std::string& name)
+{
+    return test_env().home + "/" + name;
+}
+
+std::vector<unsigned char> bytes_of(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    read_whole_file(path, bytes);
+    return bytes;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "app/clock.h"
 #include "test_host.h"
@@ -27,3 +28,7 @@ void end_test_env();
 std::size_t at(int row, int column);
 // Switches the program to the full 752 x 580 geometry.
 void use_full_frame();
+// `name` in the test's home folder.
+std::string home_path(const std::string& name);
+// The whole file; empty when it cannot be read.
+std::vector<unsigned char> bytes_of(const std::string& path);

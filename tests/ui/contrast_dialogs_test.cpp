@@ -15,7 +15,6 @@
 #include "ui_test_env.h"
 
 namespace {
-using Action = QAbstractSlider::SliderAction;
 
 // The program's command table routes 888 to contrast_stretch; here the test
 // host does.
@@ -43,23 +42,6 @@ void fill_image(unsigned short value)
     std::fill(image, image + intlength, value);
 }
 
-void press(QDialog* d, const char* id)
-{
-    control<QPushButton>(d, QString::fromLatin1(id))->click();
-}
-
-void step(QDialog* d, const char* id, Action action, int times = 1)
-{
-    auto* bar = control<QScrollBar>(d, QString::fromLatin1(id));
-    QVERIFY(bar != nullptr);
-    for (int i = 0; i < times; ++i)
-        bar->triggerAction(action);
-}
-
-QString text_of(QDialog* d, const char* id)
-{
-    return control<QLineEdit>(d, QString::fromLatin1(id))->text();
-}
 } // namespace
 
 class ContrastDialogsTest : public QObject {

@@ -14,7 +14,6 @@
 #include "ui_test_env.h"
 
 namespace {
-using Action = QAbstractSlider::SliderAction;
 
 void drive(std::function<void(QDialog*)> act)
 {
@@ -25,23 +24,6 @@ void drive(std::function<void(QDialog*)> act)
     });
 }
 
-void press(QDialog* d, const char* id)
-{
-    control<QPushButton>(d, QString::fromLatin1(id))->click();
-}
-
-void step(QDialog* d, const char* id, Action action, int times = 1)
-{
-    auto* bar = control<QScrollBar>(d, QString::fromLatin1(id));
-    QVERIFY(bar != nullptr);
-    for (int i = 0; i < times; ++i)
-        bar->triggerAction(action);
-}
-
-QString text_of(QDialog* d, const char* id)
-{
-    return control<QLineEdit>(d, QString::fromLatin1(id))->text();
-}
 
 QString history(int i)
 {

@@ -33,11 +33,6 @@ int fake_save()
     ++saves;
     return save_result;
 }
-
-void press(QDialog* dialog, const char* id)
-{
-    control<QPushButton>(dialog, id)->click();
-}
 } // namespace
 
 class FitsDialogTest : public QObject {

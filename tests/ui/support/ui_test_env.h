@@ -3,7 +3,12 @@
 // window runs the commands the host is sent.
 #pragma once
 
+#include <QAbstractSlider>
 #include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
 #include <QList>
 #include <QString>
 
@@ -55,4 +60,27 @@ template <typename T>
 T* control(QWidget* parent, const QString& id)
 {
     return parent->findChild<T*>(id);
+}
+
+// Clicks the button with id `id`.
+inline void press(QDialog* d, const char* id)
+{
+    control<QPushButton>(d, QString::fromLatin1(id))->click();
+}
+
+using Action = QAbstractSlider::SliderAction;
+
+// Moves scroll bar `id` as its arrows or page areas would, `times` times.
+inline void step(QDialog* d, const char* id, Action action, int times = 1)
+{
+    auto* bar = control<QScrollBar>(d, QString::fromLatin1(id));
+    QVERIFY(bar != nullptr);
+    for (int i = 0; i < times; ++i)
+        bar->triggerAction(action);
+}
+
+// The text of edit `id`.
+inline QString text_of(QDialog* d, const char* id)
+{
+    return control<QLineEdit>(d, QString::fromLatin1(id))->text();
 }
