@@ -53,7 +53,7 @@ const Aperture apertures[] = { { 117, 0, "Single Pixel" }, { 114, 2, "5 Pixels" 
 // ---------------------------------------------------------------- photometry
 
 TPHDialog::TPHDialog(QWidget* parent, QWidget* view)
-    : QDialog(parent)
+    : TModeDialog(parent)
     , view_(view)
 {
     setWindowTitle(QStringLiteral("PHOTOMETRY"));
@@ -156,23 +156,11 @@ void TPHDialog::PHKill()
     deleteLater();
 }
 
-void TPHDialog::closeEvent(QCloseEvent* event)
-{
-    // Closed by the title bar: the same as "Finished", so photometry mode
-    // never outlives its dialog.
-    event->accept();
-    PHKill();
-}
-
-void TPHDialog::reject()
-{
-    PHKill();
-}
 
 // ---------------------------------------------------------------- blink
 
 TBLDialog::TBLDialog(QWidget* parent)
-    : QDialog(parent)
+    : TModeDialog(parent)
 {
     setWindowTitle(QStringLiteral("Blinking:- Current Image"));
     setModal(false);
@@ -206,13 +194,3 @@ void TBLDialog::BlinkKill()
     deleteLater();
 }
 
-void TBLDialog::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    BlinkKill();
-}
-
-void TBLDialog::reject()
-{
-    BlinkKill();
-}

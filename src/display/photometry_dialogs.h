@@ -2,6 +2,8 @@
 // by the main window while open.
 #pragma once
 
+#include "ui/mode_dialog.h"
+
 #include <QDialog>
 
 class QButtonGroup;
@@ -10,7 +12,7 @@ class QPushButton;
 
 // "PHOTOMETRY": what the next click measures, the aperture, the measured
 // points and levels, the magnitude difference and the live cursor read-out.
-class TPHDialog : public QDialog {
+class TPHDialog : public TModeDialog {
     Q_OBJECT
 
 public:
@@ -20,8 +22,6 @@ public:
     void PHKill();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     QLineEdit* edit(const char* id);
@@ -29,11 +29,14 @@ private:
     QWidget* view_; // the image view whose cursor photometry sets
     QButtonGroup* objects_ = nullptr;
     QButtonGroup* apertures_ = nullptr;
+
+protected:
+    void Kill() override { PHKill(); }
 };
 
 // "Blink Comparison": each press flips the display between the current image
 // and the comparison image.
-class TBLDialog : public QDialog {
+class TBLDialog : public TModeDialog {
     Q_OBJECT
 
 public:
@@ -44,9 +47,10 @@ public:
     int show_comparison = 1; // the next press shows the comparison image
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     QPushButton* flip_ = nullptr;
+
+protected:
+    void Kill() override { BlinkKill(); }
 };

@@ -56,7 +56,7 @@ private:
 // ---------------------------------------------------------------- histogram
 
 THistDialog::THistDialog(QWidget* parent)
-    : QDialog(parent)
+    : TModeDialog(parent)
 {
     setWindowTitle(QStringLiteral("Histogram of Current Image"));
     setModal(false);
@@ -114,23 +114,11 @@ void THistDialog::paintEvent(QPaintEvent*)
     painter.drawText(QRect(270, 2, 80, 268), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(workfld2));
 }
 
-void THistDialog::closeEvent(QCloseEvent* event)
-{
-    // Closed by the title bar: the same as the window's own button, so its
-    // flag never stays set on a closed window.
-    event->accept();
-    HistKill();
-}
-
-void THistDialog::reject()
-{
-    HistKill();
-}
 
 // ---------------------------------------------------------------- 3-D relief
 
 T3DDialog::T3DDialog(QWidget* parent)
-    : QDialog(parent)
+    : TModeDialog(parent)
     , bitmap_(relief_blank())
 {
     setWindowTitle(QStringLiteral("3-D Intensity Plot"));
@@ -190,23 +178,11 @@ void T3DDialog::IntKill()
     deleteLater();
 }
 
-void T3DDialog::closeEvent(QCloseEvent* event)
-{
-    // Closed by the title bar: the same as the window's own button, so its
-    // flag never stays set on a closed window.
-    event->accept();
-    IntKill();
-}
-
-void T3DDialog::reject()
-{
-    IntKill();
-}
 
 // ---------------------------------------------------------------- row profile
 
 TRowDialog::TRowDialog(QWidget* parent, QWidget* view)
-    : QDialog(parent)
+    : TModeDialog(parent)
     , view_(view)
 {
     setWindowTitle(QStringLiteral("INTENSITY PROFILE OF ONE ROW"));
@@ -262,15 +238,3 @@ void TRowDialog::RowKill()
     deleteLater();
 }
 
-void TRowDialog::closeEvent(QCloseEvent* event)
-{
-    // Closed by the title bar: the same as the window's own button, so its
-    // flag never stays set on a closed window.
-    event->accept();
-    RowKill();
-}
-
-void TRowDialog::reject()
-{
-    RowKill();
-}

@@ -2,6 +2,8 @@
 // single, guarded by its global flag, which only its own closing clears.
 #pragma once
 
+#include "ui/mode_dialog.h"
+
 #include <QDialog>
 #include <QImage>
 
@@ -12,7 +14,7 @@ class QPushButton;
 
 // "Histogram of Current Image": the display histogram `table` as bars, with
 // the clipped levels listed beside it.
-class THistDialog : public QDialog {
+class THistDialog : public TModeDialog {
     Q_OBJECT
 
 public:
@@ -24,13 +26,14 @@ protected:
     // follows it.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
+
+protected:
+    void Kill() override { HistKill(); }
 };
 
 // "3-D Intensity Plot": the relief of the upper rows of `externptr`, drawn
 // once row by row into a 644 x 384 bitmap, then only copied.
-class T3DDialog : public QDialog {
+class T3DDialog : public TModeDialog {
     Q_OBJECT
 
 public:
@@ -45,16 +48,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     std::vector<unsigned char> bitmap_;
     QWidget* canvas_ = nullptr;
+
+protected:
+    void Kill() override { IntKill(); }
 };
 
 // "INTENSITY PROFILE OF ONE ROW": the samples of row `obj_y` of `externptr`.
-class TRowDialog : public QDialog {
+class TRowDialog : public TModeDialog {
     Q_OBJECT
 
 public:
@@ -64,11 +68,12 @@ public:
     void RowKill();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     QWidget* view_; // the image view whose cursor the row plot sets
     QLineEdit* row_ = nullptr;
     QWidget* canvas_ = nullptr;
+
+protected:
+    void Kill() override { RowKill(); }
 };
