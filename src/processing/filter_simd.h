@@ -10,9 +10,13 @@
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 #define QUILLON_CLONES __attribute__((target_clones("avx2", "default")))
+// Kernels written with AVX2 intrinsics, chosen at run time beside a
+// baseline path.
+#define QUILLON_AVX2_KERNELS 1
 #else
 // Other compilers (clang builds the fuzzers) get the baseline build only.
 #define QUILLON_CLONES
+#define QUILLON_AVX2_KERNELS 0
 #endif
 
 #if defined(__GNUC__)

@@ -13,6 +13,7 @@
 
 #include "processing/filter_simd.h"
 #include "processing/filters.h"
+#include "processing/median3_avx2.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // The lane type is used only inside the cloned functions.
@@ -411,6 +412,23 @@ void median_frame(const unsigned short* src, unsigned short* dst, int width, int
     const int x0 = rad, x1 = width - rad - 1;
     if (y0 > y1 || x0 > x1)
         return;
+    // Every sample lies within the range, so no pixel differs from its
+    // median by more than the range: a power of 1 or more changes nothing.
+    if (power >= 1.0f) {
+        for (int y = y0; y <= y1; ++y) {
+            if (row_hook)
+                row_hook();
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y) * width + x0;
+            std::memcpy(dst + at, src + at, static_cast<std::size_t>(x1 - x0 + 1) * sizeof(unsigned short));
+        }
+        return;
+    }
+    if (rad == 1) {
+        const std::int64_t scaled = median3_scaled_power(power);
+        if (scaled >= 0
+            && median3_rows_avx2(src, dst, width, y0, y1, static_cast<std::uint32_t>(scaled), row_hook))
+            return;
+    }
     const FixedNetwork& net = networks[static_cast<std::size_t>(rad - 1)];
     const int side = 2 * rad + 1;
     const int n = side * side;

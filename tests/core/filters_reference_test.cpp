@@ -186,3 +186,46 @@ TEST(FilterCrossCheck, MedianMinimumStartsAt65000)
     median_frame(src.data(), fast.data(), 40, 30, 0, 2, 0.3f);
     EXPECT_EQ(first_difference(fast, reference_median(src, 40, 30, 0, 2, 0.3f)), -1);
 }
+
+TEST(FilterCrossCheck, SmallMedianAtEveryPowerAndWidth)
+{
+    // Widths around the 16-pixel groups (the last group overlaps the one
+    // before), powers from nothing through the tiny to past 1, and ranges
+    // narrow enough that limits land on exact integers.
+    const float powers[] = { 0.0f, -0.5f, 0.001f, 0.003f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f,
+        static_cast<float>(6 * 0.1), static_cast<float>(7 * 0.1), 0.8f, 0.9f, 0.9999999f, 1.0f, 1.5f };
+    unsigned seed = 300;
+    for (int w : { 17, 18, 19, 33, 48 })
+        for (int top : { 65535, 40 })
+            for (float power : powers) {
+                const int h = 15, st = w == 33 ? 10 : 0;
+                const Frame src = random_frame(w, h, seed++, top);
+                Frame fast = src;
+                median_frame(src.data(), fast.data(), w, h, st, 1, power);
+                EXPECT_EQ(first_difference(fast, reference_median(src, w, h, st, 1, power)), -1)
+                    << "width " << w << " top " << top << " power " << power;
+            }
+}
+
+TEST(FilterCrossCheck, SmallMedianAtTheExtremeValues)
+{
+    // Samples at and around 0, 65000 and 65535: the minimum's start at
+    // 65000, full 16-bit ranges and differences, and limits of the full
+    // range at every power.
+    constexpr unsigned short values[] = { 0, 1, 2, 64999, 65000, 65001, 65534, 65535 };
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> pick(0, 7);
+    std::uniform_real_distribution<float> any_power(0.0f, 1.0f);
+    for (int round = 0; round < 40; ++round) {
+        const int w = 40, h = 12;
+        Frame src(static_cast<std::size_t>(w) * h);
+        // Every other frame lies wholly above 65000.
+        for (auto& v : src)
+            v = round % 2 ? values[pick(rng)]
+                          : static_cast<unsigned short>(65000 + 70 * pick(rng) + pick(rng));
+        const float power = round < 10 ? static_cast<float>(round * 0.1) : any_power(rng);
+        Frame fast = src;
+        median_frame(src.data(), fast.data(), w, h, 0, 1, power);
+        EXPECT_EQ(first_difference(fast, reference_median(src, w, h, 0, 1, power)), -1) << "power " << power;
+    }
+}
