@@ -13,6 +13,7 @@
 
 #include "app/host.h"
 #include "app/state.h"
+#include "ui/dialog_controls.h"
 #include "display/photometry.h"
 
 namespace {
@@ -31,14 +32,6 @@ QRadioButton* add_radio(QWidget* parent, QButtonGroup* group, int id, const QStr
     radio->setObjectName(QString::number(id));
     group->addButton(radio, id);
     return radio;
-}
-
-QPushButton* add_button(QWidget* parent, const char* id, const QString& text)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(id));
-    button->setAutoDefault(false);
-    return button;
 }
 
 struct Aperture {
@@ -95,13 +88,9 @@ TPHDialog::TPHDialog(QWidget* parent, QWidget* view)
     cursor_layout->addWidget(add_edit(cursor, "1020"), 1, 2);
     layout->addWidget(cursor);
 
-    auto* buttons = new QHBoxLayout;
     auto* finished = add_button(this, "2", QStringLiteral("Finished"));
     auto* help = add_button(this, "9", QStringLiteral("Help"));
-    buttons->addStretch();
-    buttons->addWidget(finished);
-    buttons->addWidget(help);
-    layout->addLayout(buttons);
+    add_button_row(layout, { finished, help });
 
     connect(objects_, &QButtonGroup::idClicked, this, [this](int id) {
         ph_object = id == 101 ? 'o' : (id == 102 ? 'c' : 'b');

@@ -15,6 +15,7 @@
 
 #include "app/host.h"
 #include "app/state.h"
+#include "ui/dialog_controls.h"
 #include "display/plots.h"
 #include "store/buffers.h"
 
@@ -22,14 +23,6 @@ namespace {
 const QColor blue(0, 0, 255);
 const QColor red(255, 0, 0);
 const QColor grey(128, 128, 128);
-
-QPushButton* add_button(QWidget* parent, const char* id, const QString& text)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(id));
-    button->setAutoDefault(false);
-    return button;
-}
 
 // A widget painted by a function of its owner.
 class Canvas : public QWidget {
@@ -127,13 +120,9 @@ T3DDialog::T3DDialog(QWidget* parent)
     canvas_ = new Canvas(this, QSize(relief_width, relief_height),
         [this](QPainter& painter) { painter.drawImage(0, 0, relief()); });
     layout->addWidget(canvas_);
-    auto* buttons = new QHBoxLayout;
     auto* finished = add_button(this, "2", QStringLiteral("Finished"));
     auto* help = add_button(this, "9", QStringLiteral("Help"));
-    buttons->addStretch();
-    buttons->addWidget(finished);
-    buttons->addWidget(help);
-    layout->addLayout(buttons);
+    add_button_row(layout, { finished, help });
     connect(finished, &QPushButton::clicked, this, &T3DDialog::IntKill);
     connect(help, &QPushButton::clicked, this, [] {
         host().message_box("This shows a 3-D Intensity Plot of the values in the current main window.",

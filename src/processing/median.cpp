@@ -198,6 +198,21 @@ QUILLON_INLINE HalfMask exceeds(Half range16, Half diff16, std::int32_t high, st
     return __builtin_convertvector(__builtin_convertvector(diff16, Wide) > t, HalfMask);
 }
 
+// The median where it differs from the pixel by more than trunc(range x
+// power), else the pixel itself, for 16 pixels.
+QUILLON_INLINE Lanes keep_or_median(Lanes m, Lanes own, Lanes range, Limit limit)
+{
+    const auto high = static_cast<std::int32_t>(limit.high), low = static_cast<std::int32_t>(limit.low);
+    const Lanes diff = m > own ? m - own : own - m;
+    const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
+        __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), high, low, limit.shift);
+    const HalfMask second = exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
+        __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), high, low, limit.shift);
+    const Mask replace
+        = __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return replace ? m : own;
+}
+
 // Row `y` for x0..x1 (at least 16 pixels), 16 pixels at a time; the last
 // group overlaps the one before rather than run short (each output depends
 // on `src` alone). Radius 1 takes its extremes from the window itself,
@@ -208,8 +223,6 @@ QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x
 {
     constexpr int side = 2 * R + 1;
     constexpr FixedNetwork net = networks[R - 1];
-    const auto high = static_cast<std::int32_t>(limit.high), low = static_cast<std::int32_t>(limit.low);
-    const int shift = limit.shift;
     const unsigned short* row = src + static_cast<std::ptrdiff_t>(y) * width;
     unsigned short* out = dst + static_cast<std::ptrdiff_t>(y) * width;
     for (int x = x0;; x += 16) {
@@ -231,15 +244,7 @@ QUILLON_INLINE void fixed_row(const unsigned short* src, int width, int y, int x
         const Lanes own = w[side * side / 2];
         fixed_steps<R>(w, std::make_index_sequence<net.count>());
         const Lanes m = w[net.output];
-        const Lanes range = hi - lo;
-        const Lanes diff = m > own ? m - own : own - m;
-        const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
-            __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), high, low, shift);
-        const HalfMask second = exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
-            __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), high, low, shift);
-        const Mask replace
-            = __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-        const Lanes result = replace ? m : own;
+        const Lanes result = keep_or_median(m, own, hi - lo, limit);
         __builtin_memcpy(out + x, &result, sizeof result);
         if (x == x1 - 15)
             break;
@@ -274,8 +279,6 @@ QUILLON_CLONES void sorted_row1(const unsigned short* src, int width, int y, int
     const unsigned short* low, const unsigned short* mid, const unsigned short* high, unsigned short* dst,
     Limit limit)
 {
-    const auto hi_mul = static_cast<std::int32_t>(limit.high), lo_mul = static_cast<std::int32_t>(limit.low);
-    const int shift = limit.shift;
     const unsigned short* row = src + static_cast<std::ptrdiff_t>(y) * width;
     unsigned short* out = dst + static_cast<std::ptrdiff_t>(y) * width;
     for (int x = x0;; x += 16) {
@@ -288,15 +291,7 @@ QUILLON_CLONES void sorted_row1(const unsigned short* src, int width, int y, int
         const Lanes hi = lanes_max(lanes_max(h0, h1), h2);
         const Lanes lo = lanes_min(lanes_min(lanes_min(l0, l1), l2), Lanes {} + 65000); // starts at 65000
         const Lanes own = *as_lanes(row + x);
-        const Lanes range = hi - lo;
-        const Lanes diff = m > own ? m - own : own - m;
-        const HalfMask first = exceeds(__builtin_shufflevector(range, range, 0, 1, 2, 3, 4, 5, 6, 7),
-            __builtin_shufflevector(diff, diff, 0, 1, 2, 3, 4, 5, 6, 7), hi_mul, lo_mul, shift);
-        const HalfMask second = exceeds(__builtin_shufflevector(range, range, 8, 9, 10, 11, 12, 13, 14, 15),
-            __builtin_shufflevector(diff, diff, 8, 9, 10, 11, 12, 13, 14, 15), hi_mul, lo_mul, shift);
-        const Mask replace
-            = __builtin_shufflevector(first, second, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-        const Lanes result = replace ? m : own;
+        const Lanes result = keep_or_median(m, own, hi - lo, limit);
         __builtin_memcpy(out + x, &result, sizeof result);
         if (x == x1 - 15)
             break;
