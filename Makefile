@@ -1,6 +1,8 @@
 # The two commands of the README: `make run` and `make test`. Both set up a
 # fresh Debian 12 machine first (apt-get, as root or through sudo).
 
+SHELL := /bin/bash
+
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 ASAN_BUILD ?= build-asan
@@ -48,9 +50,10 @@ fuzz: setup
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_UI=OFF -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@set -e; for f in $(FUZZ_BUILD)/fuzz/*_fuzz; do \
+	@set -e -o pipefail; for f in $(FUZZ_BUILD)/fuzz/*_fuzz; do \
 	  [ -x "$$f" ] || continue; name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
-	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name 2>&1 | tail -n 12; \
+	  seeds=""; [ -d fuzz/seeds/$$name ] && seeds=fuzz/seeds/$$name; \
+	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name $$seeds 2>&1 | tail -n 12; \
 	done
 
 # The whole suite once under AddressSanitizer and UndefinedBehaviorSanitizer.
