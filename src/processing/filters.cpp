@@ -104,7 +104,7 @@ void unsharp_frame(const unsigned short* src, unsigned short* dst, int width, in
 {
     const int y0 = first_row + rad;
     const int y1 = height - rad - 1;
-    // The spec'd sliding box stops one column short of the convolution's.
+    // The sliding box as defined stops one column short of the convolution's.
     const int x0 = rad;
     const int x1 = width - 2 - rad;
     if (rad < 1 || y0 > y1)
