@@ -1,6 +1,6 @@
 #include "app/state.h"
 
-#include <cstring>
+#include "app/text_field.h"
 
 int binned, binned21, highres_intl, highres_nonintl;
 char exp_range;
@@ -52,15 +52,6 @@ int guiding, training, tracking, selfguiding, selfguiding_darkframe, switch_fram
 int pick_star, picked_star, focus_frame, photometry, row_plot, merging, blinking;
 int Big, Geo, colour_palette, stretch_palette;
 int got_vn;
-
-namespace {
-template <std::size_t N>
-void set_text(char (&field)[N], const char* text)
-{
-    std::memset(field, 0, N);
-    std::strncpy(field, text, N - 1);
-}
-} // namespace
 
 void reset_state_app()
 {

@@ -24,25 +24,17 @@ constexpr const char* release_date = "Released 8 December 2026";
 const QString help_page = QStringLiteral(":/help/quillon_help.html");
 
 QPointer<QDialog> help_window;
-
-void set_history_entry(int index, const char* text)
-{
-    std::memset(process_info[index], 0, history_text);
-    std::strncpy(process_info[index], text, history_text - 1);
-}
 } // namespace
 
 void TQuillonWindow::CmShowImage()
 {
     end_exp = static_cast<long>(program_clock().now_seconds());
-    for (int i = 0; i < history_entries; ++i)
-        std::memset(process_info[i], 0, history_text);
     // A new frame's history holds only the calibration applied as it was taken.
-    int next = 0;
+    clear_history();
     if (darkframe_remove)
-        set_history_entry(next++, "Dark Frame Subtracted");
+        append_history("Dark Frame Subtracted");
     if (flatfield_remove)
-        set_history_entry(next, "Flatfield Applied");
+        append_history("Flatfield Applied");
     // Ends the wait cursor the exposure put up.
     host().wait_cursor(false);
     image_prepare();

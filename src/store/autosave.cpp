@@ -8,6 +8,7 @@
 #include "app/clock.h"
 #include "app/data_root.h"
 #include "app/state.h"
+#include "app/text_field.h"
 #include "store/fits_file.h"
 #include "store/settings_file.h"
 #include "store/settings_values.h"
@@ -36,12 +37,6 @@ bool name_is_safe(const char* name)
     return std::strpbrk(name, "/\\:") == nullptr && std::strstr(name, "..") == nullptr;
 }
 
-template <std::size_t N> void set_text(char (&field)[N], const std::string& text)
-{
-    const std::size_t length = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), length);
-    std::memset(field + length, 0, N - length);
-}
 } // namespace
 
 bool auto_save_subdir_is_safe(const char* subdir)

@@ -11,6 +11,7 @@
 
 #include "app/data_root.h"
 #include "app/state.h"
+#include "app/text_field.h"
 #include "store/atomic_file.h"
 #include "store/buffers.h"
 #include "store/image_io.h"
@@ -137,12 +138,6 @@ void samples_to_fits(const unsigned short* __restrict samples, std::size_t count
     }
 }
 
-template <std::size_t N> void set_text(char (&field)[N], const char* text)
-{
-    const std::size_t length = strnlen(text, N - 1);
-    std::memcpy(field, text, length);
-    std::memset(field + length, 0, N - length);
-}
 } // namespace
 
 void ClearFITSInfo()

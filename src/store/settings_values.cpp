@@ -6,6 +6,7 @@
 #include "app/clock.h"
 #include "app/data_root.h"
 #include "app/state.h"
+#include "app/text_field.h"
 
 void set_default_back(char letter)
 {
@@ -67,17 +68,14 @@ bool set_auto_save_subdir(const std::string& name)
 {
     if (!valid_auto_save_subdir(name))
         return false;
-    std::memset(auto_save_subdir, 0, sizeof auto_save_subdir);
-    name.copy(auto_save_subdir, sizeof auto_save_subdir - 1);
+    set_text(auto_save_subdir, name);
     derive_auto_save_dir();
     return true;
 }
 
 void derive_auto_save_dir()
 {
-    const std::string folder = folder_for(auto_save_subdir);
-    std::memset(auto_save_dir, 0, sizeof auto_save_dir);
-    folder.copy(auto_save_dir, sizeof auto_save_dir - 1);
+    set_text(auto_save_dir, folder_for(auto_save_subdir));
 }
 
 void apply_manual_values(const ManualValues& values)

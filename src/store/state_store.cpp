@@ -1,8 +1,7 @@
 #include "app/data_root.h"
 #include "app/state.h"
 #include "store/buffers.h"
-
-#include <cstring>
+#include "store/settings_values.h"
 
 std::string ini_file;
 
@@ -12,7 +11,6 @@ void reset_state_store()
     point_buffers();
     clear_history();
     ini_file = data_path("AUTOSAVE/Quillon.INI");
-    const std::string autosave = data_path("AUTOSAVE");
-    std::memset(auto_save_dir, 0, sizeof auto_save_dir);
-    std::strncpy(auto_save_dir, autosave.c_str(), sizeof auto_save_dir - 1);
+    // The auto-save sub-folder is already reset: the plain auto-save folder.
+    derive_auto_save_dir();
 }

@@ -14,6 +14,7 @@
 
 #include "app/data_root.h"
 #include "app/state.h"
+#include "app/text_field.h"
 #include "store/settings_file.h"
 #include "store/settings_startup.h"
 #include "store/settings_values.h"
@@ -36,12 +37,6 @@ void write_file(const std::string& path, const std::vector<unsigned char>& bytes
 std::string text_at(const std::vector<unsigned char>& bytes, std::size_t offset, std::size_t length)
 {
     return std::string(bytes.begin() + offset, bytes.begin() + offset + length);
-}
-
-template <std::size_t N> void set_text(char (&field)[N], const std::string& text)
-{
-    std::memset(field, 0, N);
-    text.copy(field, N - 1);
 }
 
 // Every stored global set away from its start value.
