@@ -21,29 +21,6 @@
 
 namespace {
 
-// Runs `write` in a child whose files may not grow past 64 KiB (a full disk,
-// as far as the writer can tell) and returns its exit code.
-int run_with_small_disk(const std::function<int()>& write)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit { 65536, 65536 };
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(write());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int files_in(const std::string& folder)
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
-        ++count;
-    return count;
-}
 } // namespace
 
 TEST(AtomicFile, FailedWritesLeaveThePreviousFileIntact)

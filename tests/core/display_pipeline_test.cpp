@@ -17,12 +17,6 @@
 #include "test_env.h"
 
 namespace {
-std::vector<unsigned char> file_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
 std::uint32_t u32(const std::vector<unsigned char>& b, std::size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
@@ -139,7 +133,7 @@ TEST(DisplayBitmapFile, HeaderAndBottomUpRows)
     colour_palette = 1; // distinct red and blue show the entry byte order
     DisplayImage();
     ASSERT_EQ(write_bitmap(), 0);
-    const auto b = file_bytes(display_bitmap_path(false));
+    const auto b = bytes_of(display_bitmap_path(false));
     ASSERT_EQ(b.size(), 1078u + 376u * 290u);
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
@@ -179,7 +173,7 @@ TEST(DisplayBitmapFile, FocusFrameGoesToItsOwnFileTopRowFirst)
     EXPECT_EQ(bitmap.pixels[0], 0);
     EXPECT_EQ(bitmap.pixels[127 * 128 + 127], 128);
     // Stored bottom row first: the frame's first row is the last stored row.
-    const auto b = file_bytes(display_bitmap_path(true));
+    const auto b = bytes_of(display_bitmap_path(true));
     EXPECT_EQ(b[1078 + 127 * 128], 0);
     EXPECT_EQ(b[1078], 127);
     EXPECT_FALSE(std::filesystem::exists(display_bitmap_path(false)));
@@ -291,7 +285,7 @@ TEST(DisplayBitmapFile, FailedWritesKeepThePreviousBitmap)
     DisplayImage();
     ASSERT_EQ(write_bitmap(), 0);
     const std::string path = display_bitmap_path(false);
-    const auto before = file_bytes(path);
+    const auto before = bytes_of(path);
 
     std::fill(image, image + intlength, static_cast<unsigned short>(0x9000));
     DisplayImage();
@@ -319,7 +313,7 @@ TEST(DisplayBitmapFile, FailedWritesKeepThePreviousBitmap)
     EXPECT_EQ(boxes[1].text, "Unable to create temp bitmap file");
     EXPECT_EQ(boxes[2].text, "Failed to create temp bitmap");
     EXPECT_EQ(boxes[0].caption, "Quillon");
-    EXPECT_EQ(file_bytes(path), before);
+    EXPECT_EQ(bytes_of(path), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(test_env().home),
                   std::filesystem::directory_iterator()),
         1);
@@ -330,7 +324,7 @@ TEST(DisplayBitmapFile, ReaderRefusesDamagedFiles)
     DisplayImage();
     ASSERT_EQ(write_bitmap(), 0);
     const std::string path = display_bitmap_path(false);
-    auto bytes = file_bytes(path);
+    auto bytes = bytes_of(path);
     DisplayBitmap kept;
     kept.width = 7;
     const auto check_refused = [&](std::vector<unsigned char> damaged) {

@@ -114,9 +114,10 @@ TEST(Filters, BordersKeepTheirValues)
         const int r = radius[m];
         for (int y = 0; y < height1; ++y)
             for (int x = 0; x < width1; ++x)
-                if (y < r || y >= height1 - r || x < r || x >= width1 - r)
+                if (y < r || y >= height1 - r || x < r || x >= width1 - r) {
                     ASSERT_EQ(at(image, y, x), src[y * width1 + x])
                         << "kernel " << m << " at " << y << "," << x;
+                }
         EXPECT_NE(at(image, r, r), src[r * width1 + r]);
     }
     std::copy(src.begin(), src.end(), image);

@@ -21,12 +21,6 @@
 #include "test_env.h"
 
 namespace {
-std::vector<unsigned char> file_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -92,7 +86,7 @@ void set_every_field()
 TEST(SettingsFile, DefaultsGiveTheFixedLayout)
 {
     ASSERT_EQ(SaveINIFile(ini_file.c_str()), 0);
-    const auto bytes = file_bytes(ini_file);
+    const auto bytes = bytes_of(ini_file);
     ASSERT_EQ(bytes.size(), 1260u);
     const std::vector<unsigned char> start = { 0, 0, 0, 0, 'n', 0, 0, 8, 0, 1, 0, 1, 0, 1, 0, 'l', '1' };
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 17), start);
@@ -261,7 +255,7 @@ TEST(SettingsFile, OutOfRangeRaBacklashTakesTheRecordsBeforeItAndRewritesTheFile
     EXPECT_EQ(pause_secs, 10);
     EXPECT_STREQ(auto_save_subdir, "");
     // The file now holds these globals.
-    const auto rewritten = file_bytes(ini_file);
+    const auto rewritten = bytes_of(ini_file);
     EXPECT_EQ(rewritten, settings_bytes());
     EXPECT_EQ(rewritten[21], 0);
 }
@@ -291,7 +285,7 @@ TEST(SettingsFile, EveryCheckedRecordIsRepaired)
         write_file(ini_file, bytes);
         reset_program_state();
         EXPECT_EQ(LoadINIFile(ini_file.c_str()), 0) << c.what;
-        EXPECT_EQ(file_bytes(ini_file), settings_bytes()) << c.what;
+        EXPECT_EQ(bytes_of(ini_file), settings_bytes()) << c.what;
         EXPECT_EQ(std::string(auto_save_dir), data_path("AUTOSAVE")) << c.what;
         EXPECT_EQ(std::string({ n, s, e, w }), "nsew") << c.what;
         // Records before the bad one come from the file.
@@ -335,7 +329,7 @@ TEST(SettingsFile, UnreadableFilesChangeNothing)
     EXPECT_EQ(test_env().host.boxes[0].caption, "Quillon");
     EXPECT_EQ(auto_save_num, 0);
     // Nothing rewritten.
-    EXPECT_EQ(file_bytes(ini_file), bad_speed);
+    EXPECT_EQ(bytes_of(ini_file), bad_speed);
 
     // A folder where the file should be.
     std::filesystem::remove(ini_file);
@@ -349,7 +343,7 @@ TEST(SettingsFile, AMissingFolderIsMadeAndFilledWithTheCurrentValues)
     ASSERT_FALSE(std::filesystem::exists(data_path("AUTOSAVE")));
     auto_save_num = 12;
     EXPECT_EQ(LoadINIFile(ini_file.c_str()), 0);
-    const auto bytes = file_bytes(ini_file);
+    const auto bytes = bytes_of(ini_file);
     ASSERT_EQ(bytes.size(), 1260u);
     EXPECT_EQ(bytes[0], 12);
 }
@@ -360,36 +354,22 @@ TEST(SettingsFile, AFolderPathThatIsAFileFailsBothWays)
     ini_file = data_path("blocker/Quillon.INI");
     EXPECT_EQ(SaveINIFile(ini_file.c_str()), 3);
     EXPECT_EQ(LoadINIFile(ini_file.c_str()), 2);
-    EXPECT_EQ(file_bytes(data_path("blocker")), std::vector<unsigned char> { 'x' });
+    EXPECT_EQ(bytes_of(data_path("blocker")), std::vector<unsigned char> { 'x' });
 }
 
 TEST(SettingsFile, AFailedWriteLeavesTheOldFileIntact)
 {
     ASSERT_EQ(SaveINIFile(ini_file.c_str()), 0);
-    const auto old_bytes = file_bytes(ini_file);
+    const auto old_bytes = bytes_of(ini_file);
     auto_save_num = 99;
     set_text(FITS_Obj, "should not arrive");
 
     // A full disk, as far as this process can tell: files may not grow past
     // 100 bytes. Run in a child so the limit goes with it.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit { 100, 100 };
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(SaveINIFile(ini_file.c_str()));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_EQ(file_bytes(ini_file), old_bytes);
+    EXPECT_EQ(run_with_small_disk([] { return SaveINIFile(ini_file.c_str()); }, 100), 3);
+    EXPECT_EQ(bytes_of(ini_file), old_bytes);
     // No temporary file is left beside it.
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(data_path("AUTOSAVE")))
-        ++entries;
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(files_in(data_path("AUTOSAVE")), 1);
 }
 
 TEST(SettingsFile, StartUpLoadTakesTheFileAndIgnoresFailure)

@@ -1,10 +1,15 @@
 #include "test_env.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/state.h"
 #include "store/buffers.h"
@@ -67,4 +72,29 @@ std::vector<unsigned char> bytes_of(const std::string& path)
     std::vector<unsigned char> bytes;
     read_whole_file(path, bytes);
     return bytes;
+}
+
+int run_with_small_disk(const std::function<int()>& write, long limit)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small { static_cast<rlim_t>(limit), static_cast<rlim_t>(limit) };
+        setrlimit(RLIMIT_FSIZE, &small);
+        _exit(write());
+    }
+    if (child < 0)
+        return -1;
+    int status = 0;
+    if (waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int files_in(const std::string& folder)
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++count;
+    return count;
 }

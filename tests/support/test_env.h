@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,3 +33,9 @@ void use_full_frame();
 std::string home_path(const std::string& name);
 // The whole file; empty when it cannot be read.
 std::vector<unsigned char> bytes_of(const std::string& path);
+// Runs `write` in a child process whose files may not grow past `limit`
+// bytes (a full disk, as far as the writer can tell, for root too) and
+// returns its exit code, -1 when it did not exit normally.
+int run_with_small_disk(const std::function<int()>& write, long limit = 65536);
+// Number of entries in `folder`.
+int files_in(const std::string& folder);

@@ -26,12 +26,6 @@ void sky_with_star(int x, int y)
             image_int[(y + dy) * width1 + x + dx] = (dx == 0 && dy == 0) ? 40000 : 20000;
 }
 
-QString text_of(QWidget* dialog, const char* id)
-{
-    auto* edit = control<QLineEdit>(dialog, QString::fromLatin1(id));
-    return edit != nullptr ? edit->text() : QStringLiteral("<missing>");
-}
-
 void click(QWidget* dialog, const char* id)
 {
     auto* button = control<QAbstractButton>(dialog, QString::fromLatin1(id));

@@ -21,12 +21,6 @@
 #include "ui_test_env.h"
 
 namespace {
-std::vector<unsigned char> file_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
 void click(QDialog* d, int id)
 {
     auto* button = control<QAbstractButton>(d, QString::number(id));
@@ -225,7 +219,7 @@ private slots:
         env.window().telescope_button_changed();
         QVERIFY(!telescope_on_bar());
         telescope = 'l';
-        QCOMPARE(file_bytes(ini_file), settings_bytes());
+        QCOMPARE(bytes_of(ini_file), settings_bytes());
         QCOMPARE(env.window().BkgndBrush.color(), QColor(120, 40, 40));
         // The only box: the missing file before the dialog.
         QCOMPARE(env.host().boxes.size(), size_t(1));
@@ -299,7 +293,7 @@ private slots:
         star_mask = 11;
         pause_secs = 15;
         QCOMPARE(SaveINIFile(ini_file.c_str()), 0);
-        const auto written = file_bytes(ini_file);
+        const auto written = bytes_of(ini_file);
         reset_program_state();
         drive([](QDialog* d) {
             // Loaded before the dialog opens.
@@ -310,7 +304,7 @@ private slots:
         });
         env.window().CmINI();
         QCOMPARE(star_mask, 13);
-        QCOMPARE(file_bytes(ini_file), written);
+        QCOMPARE(bytes_of(ini_file), written);
         QVERIFY(env.host().boxes.empty());
     }
 

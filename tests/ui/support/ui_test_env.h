@@ -79,8 +79,10 @@ inline void step(QDialog* d, const char* id, Action action, int times = 1)
         bar->triggerAction(action);
 }
 
-// The text of edit `id`.
-inline QString text_of(QDialog* d, const char* id)
+// The text of edit `id`; "<missing>" when the dialog has no such edit, so a
+// missing control fails the comparison instead of crashing the test.
+inline QString text_of(QWidget* d, const char* id)
 {
-    return control<QLineEdit>(d, QString::fromLatin1(id))->text();
+    auto* edit = control<QLineEdit>(d, QString::fromLatin1(id));
+    return edit != nullptr ? edit->text() : QStringLiteral("<missing>");
 }
