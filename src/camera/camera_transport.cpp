@@ -1,0 +1,38 @@
+#include "camera/camera_transport.h"
+
+#include <cerrno>
+
+CameraDiscovery NullCameraTransport::discover()
+{
+    return {};
+}
+
+TransferResult NullCameraTransport::write_report(const unsigned char*, std::size_t)
+{
+    return { 0, ENODEV, true };
+}
+
+TransferResult NullCameraTransport::read_report(unsigned char*, std::size_t)
+{
+    return { 0, ENODEV, true };
+}
+
+TransferResult NullCameraTransport::read_block(unsigned char*, std::size_t)
+{
+    return { 0, ENODEV, true };
+}
+
+namespace {
+NullCameraTransport null_transport;
+CameraTransport* installed = &null_transport;
+} // namespace
+
+CameraTransport& camera_transport()
+{
+    return *installed;
+}
+
+void set_camera_transport(CameraTransport* t)
+{
+    installed = t != nullptr ? t : &null_transport;
+}
