@@ -10,6 +10,7 @@ void reset_program_state()
     reset_state_camera();
     reset_state_telescope();
     reset_state_centroid();
+    reset_state_guiding();
     reset_state_processing();
     reset_state_contrast();
     reset_state_filters();

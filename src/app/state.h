@@ -127,6 +127,15 @@ extern int guide_x1, guide_y1;
 extern int got_guide_image;
 extern int drawx, drawy;
 
+// -- training and guiding
+extern int x1dec, y1dec;            // tenths of the reference (set by self-guiding only)
+extern int x2, x4, x5, y2, y4, y5;  // star positions measured by training (x3, y3 above too)
+extern int switching;               // the self-guided exposure is switching its guide frame
+
+// -- telescope dialog: the numbers typed and the telescope's last go-to reply
+extern int set_Messier, set_CNGC, set_RAhr, set_RAmin, set_Decdeg, set_Decmin;
+extern char retchar;
+
 // ---------------------------------------------------------------- processing
 // -- contrast
 extern unsigned short stretch_table[32768];   // index sample / 2 -> output sample / 2
@@ -196,6 +205,7 @@ void reset_state_autosave();
 void reset_state_camera();
 void reset_state_telescope();
 void reset_state_centroid();
+void reset_state_guiding();
 void reset_state_processing();
 void reset_state_contrast();
 void reset_state_filters();
