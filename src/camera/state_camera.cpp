@@ -1,4 +1,6 @@
 #include "app/state.h"
+#include "camera/readout.h"
+#include "camera/usb.h"
 
 int exposure;
 int exposure_save;
@@ -9,4 +11,6 @@ void reset_state_camera()
     exposure = 0;
     exposure_save = 0;
     ticks = endticks = 0;
+    reset_state_usb();
+    reset_state_readout();
 }
