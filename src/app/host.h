@@ -46,6 +46,10 @@ public:
     // Repaints the camera dialog's focus frame and its peak from the image
     // buffer (nothing when the dialog is not open).
     virtual void focus_frame_update() = 0;
+    // Rebuilds the display from the frame in the image buffer without the
+    // steps of a new frame (a guide frame: the guide-frame bitmap, and the
+    // main window's picture while training).
+    virtual void prepare_display() = 0;
 
     // The progress window: opened, updated from `progress`,
     // `progress_caption` and `changecaption`, and closed by its owner.
@@ -78,6 +82,7 @@ public:
     void show_frame() override {}
     void redraw_window() override {}
     void focus_frame_update() override {}
+    void prepare_display() override {}
     void progress_create() override {}
     void progress_show() override {}
     void progress_open() override {}

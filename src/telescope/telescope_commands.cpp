@@ -1,14 +1,44 @@
-// Telescope commands. The serial and control-box links and the guider are not
-// built yet: until they are, each command reports that the telescope cannot
-// be reached instead of doing nothing.
+// Telescope commands: training, guiding and the telescope dialogs. The work
+// is in the core (guiding.h, telescope_control.h); these only route.
 #include "app/quillon_window.h"
 
-#include "app/messages.h"
+#include "app/state.h"
+#include "telescope/control_box.h"
 #include "telescope/guide_telescope.h"
+#include "telescope/guiding.h"
+#include "telescope/telescope_control.h"
+#include "telescope/telescope_dialog.h"
 
-void TQuillonWindow::CmTrainGuide() { messages(54); }
-void TQuillonWindow::CmStartGuide() { messages(54); }
-void TQuillonWindow::CmControl() { messages(36); }
+void TQuillonWindow::CmTrainGuide()
+{
+    train_guider();
+}
+
+void TQuillonWindow::CmStartGuide()
+{
+    start_guiding();
+}
+
+void TQuillonWindow::CmControl()
+{
+    if (!open_telescope_control())
+        return;
+    // One dialog at a time: a second would fight the first over the moves.
+    static QPointer<QDialog> open_dialog;
+    if (open_dialog) {
+        open_dialog->raise();
+        open_dialog->activateWindow();
+        return;
+    }
+    if (telescope == 'b') {
+        interface_CR();
+        open_dialog = new TCBDialog(this);
+    } else {
+        open_dialog = new TMTDialog(this);
+    }
+    open_dialog->show();
+}
+
 void TQuillonWindow::GuideTelescope()
 {
     guide_telescope_frame();

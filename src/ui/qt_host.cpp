@@ -164,6 +164,12 @@ void QtHost::redraw_window()
         window_->viewport()->repaint();
 }
 
+void QtHost::prepare_display()
+{
+    if (window_)
+        window_->image_prepare();
+}
+
 void QtHost::focus_frame_update()
 {
     if (focus_view_)

@@ -35,6 +35,7 @@ public:
     void show_frame() override;
     void redraw_window() override;
     void focus_frame_update() override;
+    void prepare_display() override;
     void progress_create() override;
     void progress_show() override;
     void progress_open() override;

@@ -28,7 +28,7 @@ public:
     int progress_creates = 0, progress_shows = 0;
     // What the device loops showed: frames shown, window redraws, focus
     // frame repaints, with the clock time of each shown frame.
-    int frames_shown = 0, redraws = 0, focus_frame_updates = 0;
+    int frames_shown = 0, redraws = 0, focus_frame_updates = 0, displays_prepared = 0;
     std::vector<std::int64_t> frame_times;
     // Runs for every show_frame(); tests hook a check of the frame here.
     std::function<void()> on_show_frame;
@@ -54,6 +54,7 @@ public:
     void show_frame() override;
     void redraw_window() override { ++redraws; }
     void focus_frame_update() override { ++focus_frame_updates; }
+    void prepare_display() override { ++displays_prepared; }
     void progress_create() override { ++progress_creates; }
     void progress_show() override { ++progress_shows; }
     void progress_open() override { ++progress_opens; }

@@ -1,0 +1,380 @@
+#include "telescope/guiding.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+#include "app/host.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/text_field.h"
+#include "app/wait.h"
+#include "camera/readout.h"
+#include "store/buffers.h"
+#include "store/settings_file.h"
+#include "telescope/centroid.h"
+#include "telescope/guide_telescope.h"
+
+namespace {
+void set_info_caption(const char* caption)
+{
+    set_text(info_caption, caption);
+    host().info_update();
+}
+
+// Takes the star just found as the guiding reference, tenths included.
+void take_reference()
+{
+    guide_x1 = xcent;
+    guide_y1 = ycent;
+    x1dec = xcentdec;
+    y1dec = ycentdec;
+}
+
+// Whether the last guide frame of command 889 arrived.
+bool guide_frame_arrived = false;
+} // namespace
+
+int search_guide_star(int x, int y, const unsigned short* frame)
+{
+    // find_centre reports "nothing found" as success and leaves the centroid
+    // alone; a guider that took the old position as a fresh measurement
+    // would correct a star that is no longer there, for ever.
+    const int old_x = xcent, old_y = ycent;
+    xcent = ycent = INT_MIN;
+    const int result = find_centre(x, y, frame, cur_rad);
+    if (xcent == INT_MIN || ycent == INT_MIN) {
+        xcent = old_x;
+        ycent = old_y;
+        return 1;
+    }
+    return result;
+}
+
+int send_guide_pulse(const GuidePulse& pulse)
+{
+    slewdir = pulse.direction;
+    slew_time = pulse.ms;
+    host().beep();
+    const int result = telescope == 'l' ? drive_slew() : interface_slew();
+    host().beep();
+    return result < 0 ? -1 : 0;
+}
+
+int guide_telescope(const unsigned short* frame)
+{
+    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
+        != 0) {
+        guiding = selfguiding = tracking = 0;
+        return guide_star_lost;
+    }
+    const GuideCorrection c = guide_correction(xcent, xcentdec, ycent, ycentdec);
+    x3 = c.x3;
+    y3 = c.y3;
+    if (c.skipped)
+        return guide_ok;
+    if (c.ra.moves() && send_guide_pulse(c.ra) != 0)
+        return guide_link_failed;
+    if (Losmandy_pause)
+        wait_ms(70);
+    if (c.dec.moves() && send_guide_pulse(c.dec) != 0)
+        return guide_link_failed;
+    return guide_ok;
+}
+
+bool read_guide_frame()
+{
+    imageptr = image;
+    charimageptr = reinterpret_cast<unsigned char*>(image);
+    return VN_camera_guide();
+}
+
+bool read_selfguide_frame()
+{
+    imageptr = image;
+    charimageptr = reinterpret_cast<unsigned char*>(image);
+    return VN_camera_selfguide();
+}
+
+// Command 889: one guide frame of training, shown in the main window.
+void guide_telescope_frame()
+{
+    guide_frame_arrived = read_guide_frame();
+    host().clear_messages();
+    if (end_loop || !guide_frame_arrived)
+        return;
+    host().prepare_display();
+    if (training)
+        host().redraw_window();
+    else
+        host().info_update();
+}
+
+void do_CmTrainGuide(unsigned short* frame)
+{
+    if (telescope == 'n' || !got_vn || !picked_star) {
+        messages(53);
+        return;
+    }
+    comm_check_training();
+    if (!comfound) {
+        messages(54);
+        return;
+    }
+    control_box_first_exercise();
+    calc_guideframe();
+    guiding = 1;
+    training = 1;
+    continuous = 0;
+    cur_rad = star_mask;
+
+    GuiderTraining steps(xcent, ycent, slewdefault, hystx, hysty);
+    guide_y1 = ycent;
+    bool complete = true;
+    while (!steps.done()) {
+        const GuidePulse move = steps.next_move();
+        // A link that failed, a frame that did not come or a press that
+        // stopped the run leaves the settings as they were.
+        slewdir = move.direction;
+        slew_time = move.ms;
+        if (drive_slew() < 0) {
+            complete = false;
+            break;
+        }
+        host().send_command(889);
+        if (!guide_frame_arrived || end_loop) {
+            complete = false;
+            break;
+        }
+        find_centre(steps.search_x(), steps.search_y(), frame, cur_rad);
+        if (search_guide_star(xcent, ycent, frame) != 0) {
+            complete = false;
+            break;
+        }
+        steps.measured(xcent, ycent);
+    }
+
+    if (complete) {
+        guide_x1 = steps.xs[0];
+        x2 = steps.xs[1];
+        x3 = steps.xs[2];
+        x4 = steps.xs[3];
+        x5 = steps.xs[4];
+        guide_y1 = steps.ys[0];
+        y2 = steps.ys[1];
+        y3 = steps.ys[2];
+        y4 = steps.ys[3];
+        y5 = steps.ys[4];
+        const TrainingResult r = steps.result();
+        slewx = r.slewx;
+        slewy = r.slewy;
+        backlashx = r.backlashx;
+        backlashy = r.backlashy;
+        char text[120];
+        std::snprintf(text, sizeof text, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d", slewx,
+                      slewy, backlashx, backlashy);
+        messages(50, text);
+        if (slewx == 0)
+            slewx = 1;
+        if (slewy == 0)
+            slewy = 1;
+        if (SaveINIFile(ini_file.c_str()) != settings_ok)
+            messages(24);
+    }
+
+    training = guiding = tracking = 0;
+    if (picked_star) {
+        pick_star_small = pick_small;
+        xcent = pick_xcent;
+        ycent = pick_ycent;
+    } else {
+        picked_star = 0;
+    }
+}
+
+void train_guider()
+{
+    image = image_int;
+    do_CmTrainGuide(image);
+    picked_star = 0;
+    end_loop = 0;
+}
+
+void start_guiding()
+{
+    if (telescope == 'n' || !got_vn) {
+        messages(55);
+        return;
+    }
+    if (!picked_star) {
+        messages(53);
+        return;
+    }
+    comm_check();
+    if (!comfound) {
+        messages(54);
+        return;
+    }
+    if (telescope == 'b')
+        interface_CR();
+
+    guiding = 1;
+    training = 0;
+    continuous = 1;
+    continuous_delay = 0;
+    cur_rad = star_mask;
+    calc_guideframe();
+    end_loop = 0;
+    guide_x1 = xcent;
+    guide_y1 = ycent;
+
+    while (continuous) {
+        host().clear_messages();
+        if (!continuous)
+            break;
+        // A guide frame that did not arrive would be the last one again:
+        // correcting it twice would push the star away.
+        const bool arrived = read_guide_frame();
+        if (!arrived) {
+            continuous = 0;
+            end_loop = 1;
+        } else if (fst) {
+            if (search_guide_star(xcent, ycent, imageptr) != 0) {
+                continuous = 0;
+                end_loop = 1;
+            } else {
+                search_guide_star(xcent, ycent, imageptr);
+            }
+            guide_x1 = xcent;
+            guide_y1 = ycent;
+            fst = 0;
+            set_text(info_caption, "Guiding Info");
+            host().info_open();
+            got_guide_image = 1;
+        }
+        host().clear_messages();
+        if (!end_loop) {
+            host().show_frame();
+            imageptr = image;
+            if (guide_telescope(imageptr) != guide_ok)
+                continuous = 0;
+            host().info_update();
+        }
+    }
+
+    messages(51);
+    host().info_close();
+    // However it ended, the frames are full-size again.
+    guiding = tracking = 0;
+    fst = 1;
+    end_loop = 0;
+    focus_frame_reset();
+    xcent = old_xcent;
+    ycent = old_ycent;
+}
+
+int StartSelfGuide()
+{
+    imageptr = image;
+    host().redraw_window();
+    if (!got_vn || telescope == 'n') {
+        messages(55);
+        return 1;
+    }
+    if (!picked_star) {
+        messages(53);
+        return 1;
+    }
+    comm_check();
+    if (!comfound) {
+        messages(54);
+        return 2;
+    }
+    set_info_caption("Guiding Info - Creating Guiding Frame");
+    if (telescope == 'b')
+        interface_CR();
+    training = 0;
+    continuous_delay = 0;
+    cur_rad = star_mask;
+    calc_guideframe();
+    if (selfguidinghigh && binned) {
+        binned = 0;
+        highres_intl = 1;
+        ZQ_binned();
+    } else if (!selfguidinghigh && !binned) {
+        binned = 1;
+        binned21 = highres_intl = highres_nonintl = 0;
+        ZQ_binned();
+    }
+    end_loop = 0;
+    guide_x1 = xcent;
+    guide_y1 = ycent;
+    set_info_caption("Guiding Info - stabilising");
+
+    for (int i = 0; i < 3; ++i) {
+        if (!read_selfguide_frame()) {
+            guiding = tracking = 0;
+            return 3;
+        }
+        first_selfguide = 1;
+        host().prepare_display();
+        host().info_update();
+    }
+    got_guide_image = 1;
+    if (search_guide_star(guide_x1, guide_y1, image) != 0) {
+        guiding = tracking = 0;
+        return 3;
+    }
+    take_reference();
+    set_info_caption("Guiding Info");
+
+    if (!read_selfguide_frame()) {
+        guiding = tracking = 0;
+        return 3;
+    }
+    if (search_guide_star(guide_x1, guide_y1, image) == 0)
+        take_reference();
+    host().info_update();
+    return 0;
+}
+
+void SelfGuide()
+{
+    imageptr = image;
+    const bool arrived = read_selfguide_frame();
+    if (selfguiding_darkframe)
+        return;
+    host().prepare_display();
+    if (!arrived || guide_telescope(imageptr) != guide_ok) {
+        selfguiding = 0;
+        guiding = 0;
+        return;
+    }
+    host().info_update();
+}
+
+void SwitchSelfGuide()
+{
+    set_info_caption("Guiding Info - Switching Guiding Frame");
+    const bool dark = selfguiding_darkframe != 0;
+    if (!dark)
+        host().prepare_display();
+    first_selfguide = 1;
+    for (int i = 0; i < 2; ++i) {
+        read_selfguide_frame();
+        if (!dark)
+            host().prepare_display();
+    }
+    if (!dark) {
+        host().info_update();
+        if (search_guide_star(guide_x1, guide_y1, image) == 0)
+            take_reference();
+    }
+    set_info_caption(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
+    read_selfguide_frame();
+    if (!dark) {
+        if (search_guide_star(guide_x1, guide_y1, image) == 0)
+            take_reference();
+    }
+    host().info_update();
+}

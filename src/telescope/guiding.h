@@ -1,0 +1,48 @@
+// Guider training, autoguiding and self-guiding: the loops that read guide
+// frames, find the star and send timed corrections. The arithmetic of each
+// step is in guide_steps.h; these are its drivers over the camera read-out,
+// the telescope links and the Host.
+#pragma once
+
+#include "telescope/control_box.h"
+#include "telescope/guide_steps.h"
+#include "telescope/lx200.h"
+
+// Results of guide_telescope().
+constexpr int guide_ok = 0;
+constexpr int guide_star_lost = 3;
+constexpr int guide_link_failed = 4; // the link reported its error; guiding must end
+
+// Finds the star from (x, y) in a guide frame. 0 when found (xcent, ycent
+// and the tenths set); 1 when the search failed or found nothing, with the
+// centroid left as it was.
+int search_guide_star(int x, int y, const unsigned short* frame);
+
+// Sends one timed move (slewdir, slew_time from the pulse) through the LX200
+// link or the control box, between two beeps. 0, or -1 when the link failed.
+int send_guide_pulse(const GuidePulse& pulse);
+
+// One correction from the guide frame `frame`: guide_ok, guide_star_lost
+// (guiding, selfguiding and tracking cleared) or guide_link_failed.
+int guide_telescope(const unsigned short* frame);
+
+// Reads one guide frame into `image` (internal command 889's read); false
+// when the frame did not arrive.
+bool read_guide_frame();
+bool read_selfguide_frame();
+
+// The training sequence on the frame buffer `frame` (command 22's work).
+void do_CmTrainGuide(unsigned short* frame);
+// Command 22: training on the main frame buffer; a new pick is needed after.
+void train_guider();
+
+// Command 23: guiding until a key or button press, a lost star or a link
+// failure; ends with "Guiding Terminated".
+void start_guiding();
+
+// The self-guiding steps the exposure loop calls: before the exposure (0
+// when guiding is ready), once per pass of its wait, and at the switch to
+// the second guide frame.
+int StartSelfGuide();
+void SelfGuide();
+void SwitchSelfGuide();

@@ -1,0 +1,61 @@
+// The telescope dialogs of command 24: "QUILLON Move Telescope" for an LX200
+// (go-to by catalogue, planet and coordinates, rates, hand moves, focuser)
+// and "Move Telescope" for the control box (hand moves only). Both are
+// modeless and keep no state: they read their controls, call the
+// telescope_control functions and show move_error.
+#pragma once
+
+#include <QDialog>
+#include <QScrollBar>
+
+class QButtonGroup;
+class QLineEdit;
+class QPlainTextEdit;
+
+// A scroll bar used as a pair of arrows: reports the line up / line down
+// codes while an arrow is held (repeating) and the end code when it is let
+// go, by mouse or key.
+class THandMoveBar : public QScrollBar {
+    Q_OBJECT
+
+public:
+    THandMoveBar(Qt::Orientation orientation, int id, QWidget* parent);
+
+signals:
+    void scrollCode(int code);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void centre();
+};
+
+class TMTDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TMTDialog(QWidget* parent = nullptr);
+
+    // Shows move_error in "Info from Scope" and the chosen rates; run after
+    // every button and scroll action.
+    void EvPaint();
+
+private:
+    void MoveTelescope();
+    void MoveToCoord();
+    void Dialog9Help();
+    QLineEdit* edit(int id) const;
+
+    QPlainTextEdit* info_ = nullptr;
+    QButtonGroup* rates_ = nullptr;
+    QButtonGroup* focus_rates_ = nullptr;
+};
+
+class TCBDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TCBDialog(QWidget* parent = nullptr);
+};
