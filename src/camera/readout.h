@@ -15,9 +15,9 @@
 extern unsigned char* charimageptr;
 extern unsigned short* intimageptr;
 extern unsigned short* imageptr;
-extern int interlaced_line;          // a field read fills 0: even rows, 1: odd rows
-extern int selfguiding_exposure;     // ms, exposure of self-guiding frames
-extern int switched_frame;           // self-guiding uses the second guide frame
+extern int interlaced_line; // a field read fills 0: even rows, 1: odd rows
+extern int selfguiding_exposure; // ms, exposure of self-guiding frames
+extern int switched_frame; // self-guiding uses the second guide frame
 
 // Start and end of the exposure timed by the focus, guide and self-guiding
 // routines: a pair of their own, apart from the exposure loop's.
@@ -26,11 +26,11 @@ extern std::int64_t ticks, endticks;
 }
 
 // Byte counts and layouts of the three read modes.
-constexpr std::int32_t binned_block_bytes = 247'936;    // 298 rows of 416 samples
-constexpr std::int32_t field_block_bytes = 495'872;     // 298 rows of 832 samples
-constexpr std::int32_t window_block_bytes = 32'768;     // 128 x 128 samples
-constexpr std::size_t binned_first_byte = 5'020;        // row 6, sample 14
-constexpr std::size_t field_first_byte = 13'364;        // row 8, sample 26
+constexpr std::int32_t binned_block_bytes = 247'936; // 298 rows of 416 samples
+constexpr std::int32_t field_block_bytes = 495'872; // 298 rows of 832 samples
+constexpr std::int32_t window_block_bytes = 32'768; // 128 x 128 samples
+constexpr std::size_t binned_first_byte = 5'020; // row 6, sample 14
+constexpr std::size_t field_first_byte = 13'364; // row 8, sample 26
 constexpr int window_side = 128;
 
 // Control commands: wipe (starts an exposure), clear the vertical

@@ -96,7 +96,7 @@ int USBHid::CollectingUSBHidInfo(UsbDeviceRecord* records)
         system_version(major, minor);
         char text[96];
         std::snprintf(text, sizeof text, "Camera Found, Hid = %6d, BlockIO = %6d\nO/S = %4d.%4d",
-                      static_cast<int>(found.command_handle), static_cast<int>(found.data_handle), major, minor);
+            static_cast<int>(found.command_handle), static_cast<int>(found.data_handle), major, minor);
         messages(50, text);
     }
     got_vn = 1;
@@ -147,7 +147,8 @@ bool ReadUSBdevice(unsigned char* buffer, int count)
     }
     if (usb_camera_lost)
         return false;
-    const TransferResult got = camera_transport().read_report(ReportBuffer, static_cast<std::size_t>(count) + 1);
+    const TransferResult got
+        = camera_transport().read_report(ReportBuffer, static_cast<std::size_t>(count) + 1);
     BytesReturned = static_cast<std::uint32_t>(got.bytes);
     if (!got.ok() || got.bytes < 1) {
         if (got.disconnected) {

@@ -13,10 +13,10 @@
 
 #include "camera/camera_transport.h"
 
-extern int OpenUSBinterfaces;       // 1 after a discovery that found both channels
-extern int usb_camera_lost;         // the camera went away during this run
-extern unsigned char camdata[8];    // the command block; byte 0 is the command
-extern std::int32_t ByteCount;      // length of the next block read
+extern int OpenUSBinterfaces; // 1 after a discovery that found both channels
+extern int usb_camera_lost; // the camera went away during this run
+extern unsigned char camdata[8]; // the command block; byte 0 is the command
+extern std::int32_t ByteCount; // length of the next block read
 constexpr std::size_t report_buffer_size = 1'000'000;
 extern unsigned char ReportBuffer[report_buffer_size];
 extern std::uint32_t BytesReturned, BytesWritten;

@@ -2,4 +2,6 @@
 
 // Training cannot run without a telescope link, so no frame is taken yet;
 // the guider fills this in.
-void guide_telescope_frame() {}
+void guide_telescope_frame()
+{
+}
