@@ -1,5 +1,6 @@
 #include "telescope/guiding.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -22,17 +23,60 @@ void set_info_caption(const char* caption)
     host().info_update();
 }
 
-// Takes the star just found as the guiding reference, tenths included.
-void take_reference()
+// Whether the last guide frame of command 889 arrived.
+bool guide_frame_arrived = false;
+
+// How far the guide star's brightest sample stood above the window's median
+// when the reference was taken; 0 before that.
+int reference_signal = 0;
+
+// Brightest sample less the median of the search window around (x, y) of a
+// 128 x 128 guide frame.
+int star_signal(const unsigned short* frame, int x, int y)
+{
+    static unsigned short window[31 * 31];
+    int count = 0, peak = 0;
+    for (int row = y - cur_rad; row <= y + cur_rad; ++row)
+        for (int column = x - cur_rad; column <= x + cur_rad; ++column) {
+            if (row < 0 || row >= 128 || column < 0 || column >= 128 || count >= 31 * 31)
+                continue;
+            const unsigned short v = frame[row * 128 + column];
+            window[count++] = v;
+            peak = std::max<int>(peak, v);
+        }
+    if (count == 0)
+        return 0;
+    std::nth_element(window, window + count / 2, window + count);
+    return peak - window[count / 2];
+}
+
+void remember_signal(const unsigned short* frame)
+{
+    reference_signal = star_signal(frame, xcent, ycent);
+}
+
+// A window of noise still has a brightest sample and a centroid: a star
+// that has gone (clouds, a bump of the mount) must not be chased through
+// it. Faded below a quarter of its reference brightness, it is lost.
+bool star_faded(const unsigned short* frame)
+{
+    if (reference_signal <= 0 || star_signal(frame, guide_x1, guide_y1) * 4 >= reference_signal)
+        return false;
+    if (!selfguiding)
+        host().message_box("Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
+    return true;
+}
+
+// Takes the star just found in `frame` as the guiding reference, tenths
+// and brightness included.
+void take_reference(const unsigned short* frame)
 {
     guide_x1 = xcent;
     guide_y1 = ycent;
     x1dec = xcentdec;
     y1dec = ycentdec;
+    remember_signal(frame);
 }
-
-// Whether the last guide frame of command 889 arrived.
-bool guide_frame_arrived = false;
 } // namespace
 
 int search_guide_star(int x, int y, const unsigned short* frame)
@@ -63,8 +107,8 @@ int send_guide_pulse(const GuidePulse& pulse)
 
 int guide_telescope(const unsigned short* frame)
 {
-    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
-        != 0) {
+    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame) != 0
+        || star_faded(frame)) {
         guiding = selfguiding = tracking = 0;
         return guide_star_lost;
     }
@@ -227,6 +271,7 @@ void start_guiding()
     end_loop = 0;
     guide_x1 = xcent;
     guide_y1 = ycent;
+    reference_signal = 0;
 
     while (continuous) {
         host().clear_messages();
@@ -247,6 +292,7 @@ void start_guiding()
             }
             guide_x1 = xcent;
             guide_y1 = ycent;
+            remember_signal(imageptr);
             fst = 0;
             set_text(info_caption, "Guiding Info");
             host().info_open();
@@ -309,6 +355,7 @@ int StartSelfGuide()
     end_loop = 0;
     guide_x1 = xcent;
     guide_y1 = ycent;
+    reference_signal = 0;
     set_info_caption("Guiding Info - stabilising");
 
     for (int i = 0; i < 3; ++i) {
@@ -325,7 +372,7 @@ int StartSelfGuide()
         guiding = tracking = 0;
         return 3;
     }
-    take_reference();
+    take_reference(image);
     set_info_caption("Guiding Info");
 
     if (!read_selfguide_frame()) {
@@ -333,7 +380,7 @@ int StartSelfGuide()
         return 3;
     }
     if (search_guide_star(guide_x1, guide_y1, image) == 0)
-        take_reference();
+        take_reference(image);
     host().info_update();
     return 0;
 }
@@ -368,13 +415,13 @@ void SwitchSelfGuide()
     if (!dark) {
         host().info_update();
         if (search_guide_star(guide_x1, guide_y1, image) == 0)
-            take_reference();
+            take_reference(image);
     }
     set_info_caption(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
     read_selfguide_frame();
     if (!dark) {
         if (search_guide_star(guide_x1, guide_y1, image) == 0)
-            take_reference();
+            take_reference(image);
     }
     host().info_update();
 }
