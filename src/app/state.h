@@ -140,6 +140,8 @@ extern int drawx, drawy;
 extern int x1dec, y1dec;            // tenths of the reference (set by self-guiding only)
 extern int x2, x4, x5, y2, y4, y5;  // star positions measured by training (x3, y3 above too)
 extern int switching;               // the self-guided exposure is switching its guide frame
+extern int continuous_delay;        // minutes between continuous frames (the exposure loop's)
+extern int selfguidinghigh, selfguiding21; // self-guided exposures are high resolution (fast)
 
 // -- telescope dialog: the numbers typed and the telescope's last go-to reply
 extern int set_Messier, set_CNGC, set_RAhr, set_RAmin, set_Decdeg, set_Decmin;

@@ -63,7 +63,8 @@ bool star_faded(const unsigned short* frame)
     if (reference_signal <= 0 || star_signal(frame, guide_x1, guide_y1) * 4 >= reference_signal)
         return false;
     if (!selfguiding)
-        host().message_box("Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
+        host().message_box(
+            "Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
     return true;
 }
 
@@ -107,7 +108,8 @@ int send_guide_pulse(const GuidePulse& pulse)
 
 int guide_telescope(const unsigned short* frame)
 {
-    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame) != 0
+    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
+            != 0
         || star_faded(frame)) {
         guiding = selfguiding = tracking = 0;
         return guide_star_lost;
@@ -216,7 +218,7 @@ void do_CmTrainGuide(unsigned short* frame)
         backlashy = r.backlashy;
         char text[120];
         std::snprintf(text, sizeof text, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d", slewx,
-                      slewy, backlashx, backlashy);
+            slewy, backlashx, backlashy);
         messages(50, text);
         if (slewx == 0)
             slewx = 1;

@@ -13,9 +13,9 @@
 #include "telescope/lx200.h"
 
 const char* const control_caption = "Quillon - Control Telescope";
-const char* const control_help_text
-    = "Enter a Messier or CNGC number and press the GoTo Object button.\n\nIf you enter both numbers the Messier "
-      "will be favoured. To use CGNC numbers ensure the Messier number is 0";
+const char* const control_help_text = "Enter a Messier or CNGC number and press the GoTo Object "
+                                      "button.\n\nIf you enter both numbers the Messier "
+                                      "will be favoured. To use CGNC numbers ensure the Messier number is 0";
 
 bool open_telescope_control()
 {
@@ -84,23 +84,23 @@ void goto_planet(int button_id)
     retchar = move_telescope('s', library[button_id - 104]);
 }
 
-void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes, const std::string& dec_degrees,
-                      const std::string& dec_minutes)
+void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes,
+    const std::string& dec_degrees, const std::string& dec_minutes)
 {
     set_RAhr = dialog_number(ra_hours);
     set_RAmin = dialog_number(ra_minutes);
     set_Decdeg = dialog_number(dec_degrees);
     set_Decmin = dialog_number(dec_minutes);
     retchar = '0';
-    if (set_RAhr >= 0 && set_RAhr < 24 && set_RAmin >= 0 && set_RAmin < 60 && set_Decdeg > -90 && set_Decdeg < 90
-        && set_Decmin >= 0 && set_Decmin < 60) {
+    if (set_RAhr >= 0 && set_RAhr < 24 && set_RAmin >= 0 && set_RAmin < 60 && set_Decdeg > -90
+        && set_Decdeg < 90 && set_Decmin >= 0 && set_Decmin < 60) {
         retchar = move_to_coord(static_cast<std::int16_t>(set_RAhr), static_cast<std::int16_t>(set_RAmin),
-                                static_cast<std::int16_t>(set_Decdeg), static_cast<std::int16_t>(set_Decmin));
+            static_cast<std::int16_t>(set_Decdeg), static_cast<std::int16_t>(set_Decmin));
         return;
     }
     host().message_box("Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min, to 23hr 59mins\n        Dec  "
                        "-89deg 00min, to +89deg 59mins",
-                       control_caption);
+        control_caption);
 }
 
 namespace {

@@ -37,8 +37,8 @@ void goto_object(const std::string& messier, const std::string& cngc);
 // A planet by its button id, 104 (Mercury) .. 111 (Pluto).
 void goto_planet(int button_id);
 // "Go To ": right ascension and declination as typed, checked first.
-void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes, const std::string& dec_degrees,
-                      const std::string& dec_minutes);
+void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes,
+    const std::string& dec_degrees, const std::string& dec_minutes);
 
 // A scroll-bar code of the LX200 dialog's bars 118, 119 and 124: an arrow
 // starts a move (once, however long it is held), the release stops it.

@@ -105,10 +105,12 @@ TMTDialog::TMTDialog(QWidget* parent)
 
     auto* planets = new QGroupBox(QStringLiteral("Go to Planet"), this);
     auto* planet_grid = new QGridLayout(planets);
-    const char* planet_names[] = { "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranus", "Neptune", "Pluto" };
+    const char* planet_names[]
+        = { "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranus", "Neptune", "Pluto" };
     for (int i = 0; i < 8; ++i) {
         const int id = 104 + i;
-        QPushButton* planet = add_button(planets, std::to_string(id).c_str(), QString::fromLatin1(planet_names[i]));
+        QPushButton* planet
+            = add_button(planets, std::to_string(id).c_str(), QString::fromLatin1(planet_names[i]));
         planet_grid->addWidget(planet, i / 4, i % 4);
         connect(planet, &QPushButton::clicked, this, [this, id] {
             goto_planet(id);
@@ -211,7 +213,8 @@ QLineEdit* TMTDialog::edit(int id) const
 
 void TMTDialog::EvPaint()
 {
-    const QString info = QString::fromLatin1(move_error, static_cast<int>(strnlen(move_error, sizeof move_error)));
+    const QString info
+        = QString::fromLatin1(move_error, static_cast<int>(strnlen(move_error, sizeof move_error)));
     if (info_->toPlainText() != info)
         info_->setPlainText(info);
     switch (tele_speed[3]) {
@@ -239,7 +242,7 @@ void TMTDialog::MoveTelescope()
 void TMTDialog::MoveToCoord()
 {
     goto_coordinates(edit(112)->text().toStdString(), edit(113)->text().toStdString(),
-                     edit(114)->text().toStdString(), edit(115)->text().toStdString());
+        edit(114)->text().toStdString(), edit(115)->text().toStdString());
     EvPaint();
 }
 

@@ -29,7 +29,10 @@ namespace {
 // The mount moves the same sky the camera renders.
 class SharedSky : public sim::MountSky {
 public:
-    explicit SharedSky(sim::SkyModel& sky) : sky_(sky) {}
+    explicit SharedSky(sim::SkyModel& sky)
+        : sky_(sky)
+    {
+    }
     void move_pointing(double dx, double dy) override { sky_.move_pointing(dx, dy); }
     void point_at(double ra, double dec) override { sky_.point_at(ra, dec); }
     double ra_hours() const override { return sky_.ra_hours(); }
@@ -236,7 +239,7 @@ TEST(GuidingEndToEnd, GuidingHoldsADriftingStar)
     }
     std::printf("guiding 300 frames: RMS distance from the held point %.3f px guided, %.1f px unguided; "
                 "guider's own error RMS %.3f px\n",
-                guided_rms, unguided_rms, measured_rms);
+        guided_rms, unguided_rms, measured_rms);
     EXPECT_LT(guided_rms, 0.5);
     EXPECT_GT(unguided_rms, 20.0);
 }
@@ -250,7 +253,7 @@ TEST(GuidingEndToEnd, LostStarOrLinkEndsGuiding)
     };
     const Case cases[] = {
         { "the star leaves the frame", [](Rig& r) { r.sky.move_pointing(40, 0); },
-          "Sorry, Nothing found to centre on - exposure continuing" },
+            "Sorry, Nothing found to centre on - exposure continuing" },
         { "the port goes away", [](Rig& r) { r.port.unplug(); }, nullptr },
     };
     for (const Case& c : cases) {
@@ -294,16 +297,17 @@ TEST(GuidingEndToEnd, NoPortMeansNoConnectionAndGreysTheTelescopeItems)
     rig.port.refuse_open = true;
     start_guiding();
     EXPECT_EQ(rig.box_texts(),
-              (std::vector<std::string> { "Open Communications Failed", "Sorry. No Connection to Telescope",
-                                          "Communication with telescope failed" }));
+        (std::vector<std::string> { "ERROR -1 ", "Open Communications Failed",
+            "Sorry. No Connection to Telescope", "Communication with telescope failed" }));
     EXPECT_EQ(telescope, 'n');
     EXPECT_FALSE(CeTelescope().enabled);
     // Guiding and training now refuse before touching the port.
     rig.host.boxes.clear();
     start_guiding();
     train_guider();
-    EXPECT_EQ(rig.box_texts(), (std::vector<std::string> { "Telescope interface not set or camera not found",
-                                                          "You must first take an image and pick a star" }));
+    EXPECT_EQ(rig.box_texts(),
+        (std::vector<std::string> { "Telescope interface not set or camera not found",
+            "You must first take an image and pick a star" }));
 }
 
 TEST(GuidingEndToEnd, GoToM31AndBackMovesTheField)

@@ -36,8 +36,7 @@ struct Link {
 };
 
 // The telescope dialog command 24 opened.
-template <typename Dialog>
-Dialog* open_dialog(UiTestEnv& env)
+template <typename Dialog> Dialog* open_dialog(UiTestEnv& env)
 {
     env.window().CmControl();
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -99,19 +98,20 @@ private slots:
             { "Messier wins over CNGC", 103, { { 101, "110" }, { 102, "7000" } }, nullptr, "#:LM 0110#" },
             { "Messier 0, CNGC 7815", 103, { { 101, "0" }, { 102, "7815" } }, nullptr, "#:LC 7815#" },
             { "Messier 111 falls through to CNGC 0", 103, { { 101, "111" }, { 102, "0" } }, out_of_range,
-              nullptr },
+                nullptr },
             { "CNGC 7816", 103, { { 101, "" }, { 102, "7816" } }, out_of_range, nullptr },
             { "text reads as 0", 103, { { 101, "M31" }, { 102, "x" } }, out_of_range, nullptr },
-            { "23 h 59 min, +89 deg 59 min", 116, { { 112, "23" }, { 113, "59" }, { 114, "89" }, { 115, "59" } },
-              nullptr, "#:Sr 23:59.0#", "#:Sd +89*59#" },
-            { "Dec 0 goes out as +00", 116, { { 112, "5" }, { 113, "35" }, { 114, "0" }, { 115, "23" } }, nullptr,
-              "#:Sr 05:35.0#", "#:Sd +00*23#" },
+            { "23 h 59 min, +89 deg 59 min", 116,
+                { { 112, "23" }, { 113, "59" }, { 114, "89" }, { 115, "59" } }, nullptr, "#:Sr 23:59.0#",
+                "#:Sd +89*59#" },
+            { "Dec 0 goes out as +00", 116, { { 112, "5" }, { 113, "35" }, { 114, "0" }, { 115, "23" } },
+                nullptr, "#:Sr 05:35.0#", "#:Sd +00*23#" },
             { "Dec -90", 116, { { 112, "5" }, { 113, "35" }, { 114, "-90" }, { 115, "0" } }, bad_coordinates,
-              nullptr },
+                nullptr },
             { "RA 24 h", 116, { { 112, "24" }, { 113, "0" }, { 114, "0" }, { 115, "0" } }, bad_coordinates,
-              nullptr },
+                nullptr },
             { "Dec minutes 60", 116, { { 112, "1" }, { 113, "0" }, { 114, "-5" }, { 115, "60" } },
-              bad_coordinates, nullptr },
+                bad_coordinates, nullptr },
             { "Mars", 106, {}, nullptr, "#:LS 0904#" },
             { "Pluto", 111, {}, nullptr, "#:LS 0909#" },
         };
@@ -174,8 +174,9 @@ private slots:
         } cases[] = {
             { "east arrow", 118, true, false, { "#:RS#", "#:Me#" }, { "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#" } },
             { "east arrow, e/w swapped", 118, true, true, { "#:RS#", "#:Mw#" },
-              { "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#" } },
-            { "north arrow", 119, false, false, { "#:RS#", "#:Mn#" }, { "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#" } },
+                { "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#" } },
+            { "north arrow", 119, false, false, { "#:RS#", "#:Mn#" },
+                { "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#" } },
             { "focus in", 124, false, false, { "#:FF#", "#:F+#" }, { "#:FQ#" } },
         };
         for (const auto& c : cases) {
@@ -229,7 +230,8 @@ private slots:
         std::vector<std::string> texts;
         for (const auto& b : env.host().boxes)
             texts.push_back(b.text);
-        QCOMPARE(texts, (std::vector<std::string> { "Open Communications Failed", "Sorry. No Connection to Telescope" }));
+        QCOMPARE(texts,
+            (std::vector<std::string> { "Open Communications Failed", "Sorry. No Connection to Telescope" }));
         QCOMPARE(telescope, 'n');
     }
 };
