@@ -25,7 +25,7 @@ void TQuillonWindow::CmControl()
         return;
     // One dialog at a time: a second would fight the first over the moves.
     static QPointer<QDialog> open_dialog;
-    if (open_dialog) {
+    if (open_dialog && open_dialog->isVisible()) {
         open_dialog->raise();
         open_dialog->activateWindow();
         return;

@@ -12,6 +12,7 @@
 #include "app/state.h"
 #include "sim/in_process_port.h"
 #include "sim/simulated_mount.h"
+#include "store/settings_file.h"
 #include "telescope/telescope_dialog.h"
 #include "ui_test_env.h"
 
@@ -34,6 +35,18 @@ struct Link {
         return out;
     }
 };
+
+// The device the settings file names: command 24 reloads the settings
+// before it opens the link.
+void configure(char device, bool swap_east_west = false)
+{
+    telescope = device;
+    if (swap_east_west) {
+        e = 'w';
+        w = 'e';
+    }
+    QCOMPARE(SaveINIFile(ini_file.c_str()), settings_ok);
+}
 
 // The telescope dialog command 24 opened.
 template <typename Dialog> Dialog* open_dialog(UiTestEnv& env)
@@ -79,7 +92,7 @@ private slots:
     {
         UiTestEnv env;
         Link link;
-        telescope = 'l';
+        configure('l');
         auto* d = open_dialog<TMTDialog>(env);
         QVERIFY(d != nullptr);
         QCOMPARE(d->windowTitle(), QStringLiteral("QUILLON Move Telescope"));
@@ -140,7 +153,7 @@ private slots:
     {
         UiTestEnv env;
         Link link;
-        telescope = 'l';
+        configure('l');
         auto* d = open_dialog<TMTDialog>(env);
         QVERIFY(d != nullptr);
         type(d, 101, QStringLiteral("42"));
@@ -182,11 +195,7 @@ private slots:
         for (const auto& c : cases) {
             UiTestEnv env;
             Link link;
-            telescope = 'l';
-            if (c.swap_ew) {
-                e = 'w';
-                w = 'e';
-            }
+            configure('l', c.swap_ew);
             auto* d = open_dialog<TMTDialog>(env);
             QVERIFY(d != nullptr);
             link.port.writes.clear();
@@ -198,7 +207,10 @@ private slots:
             QVERIFY2(repeats > 1, c.what); // the arrow repeated while held
             std::vector<std::string> expected = c.held;
             expected.insert(expected.end(), c.released.begin(), c.released.end());
-            QCOMPARE(link.writes(), expected);
+            std::string got_text;
+            for (const std::string& w : link.writes())
+                got_text += w + " ";
+            QVERIFY2(link.writes() == expected, (std::string(c.what) + ": " + got_text).c_str());
             QCOMPARE(tele_moving, 0);
             QCOMPARE(tele_focussing, 0);
             d->close();
@@ -209,7 +221,7 @@ private slots:
     {
         UiTestEnv env;
         Link link;
-        telescope = 'b';
+        configure('b');
         auto* d = open_dialog<TCBDialog>(env);
         QVERIFY(d != nullptr);
         QCOMPARE(d->windowTitle(), QStringLiteral("Move Telescope"));
@@ -225,13 +237,14 @@ private slots:
         UiTestEnv env;
         Link link;
         link.port.refuse_open = true;
-        telescope = 'l';
+        configure('l');
         QVERIFY(open_dialog<TMTDialog>(env) == nullptr);
         std::vector<std::string> texts;
         for (const auto& b : env.host().boxes)
             texts.push_back(b.text);
         QCOMPARE(texts,
-            (std::vector<std::string> { "Open Communications Failed", "Sorry. No Connection to Telescope" }));
+            (std::vector<std::string> {
+                "ERROR -1 ", "Open Communications Failed", "Sorry. No Connection to Telescope" }));
         QCOMPARE(telescope, 'n');
     }
 };
