@@ -1,6 +1,7 @@
 #include "app/state.h"
 #include "camera/readout.h"
 #include "camera/usb.h"
+#include "telescope/accumulate.h"
 
 int exposure;
 int exposure_save;
@@ -13,4 +14,5 @@ void reset_state_camera()
     ticks = endticks = 0;
     reset_state_usb();
     reset_state_readout();
+    reset_state_accumulate();
 }
