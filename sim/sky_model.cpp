@@ -51,6 +51,12 @@ SkyModel::SkyModel(const SkySettings& settings)
     reset();
 }
 
+void SkyModel::configure(const SkySettings& settings)
+{
+    settings_ = settings;
+    reset();
+}
+
 void SkyModel::reset()
 {
     ra_hours_ = 0;

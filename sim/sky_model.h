@@ -71,6 +71,8 @@ public:
 
     // ----- the camera's view
     const SkySettings& settings() const { return settings_; }
+    // New settings, and back to the start (see reset()).
+    void configure(const SkySettings& settings);
     // Stars of the go-to field whose centres fall within `margin` pixels of
     // the sensor (752 x 580), placed with the offset (dx, dy) given.
     std::vector<SensorStar> stars_on_sensor(double dx, double dy, double margin) const;

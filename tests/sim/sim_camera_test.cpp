@@ -619,6 +619,13 @@ TEST(SimCamera, InjectedFaultsReachTheCaller)
     EXPECT_EQ(short_read.bytes, zq::binned_bytes / 2);
 
     rig.cam.reset();
+    rig.cam.faults().timed_out_block_read = 1;
+    ASSERT_TRUE(rig.cam.write_report(report, 9).ok());
+    const TransferResult timed_out = rig.cam.read_block(buffer.data(), buffer.size());
+    EXPECT_EQ(timed_out.bytes, 0u);
+    EXPECT_EQ(timed_out.error, ETIMEDOUT);
+
+    rig.cam.reset();
     rig.cam.faults().disconnect_after_commands = 3;
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(rig.cam.write_report(report, 9).ok());
