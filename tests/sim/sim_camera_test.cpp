@@ -79,6 +79,15 @@ struct Frame {
                     sum += at(x, y) - bias;
         return sum;
     }
+    // Light above the bias within `r` pixels (a square) of (x, y).
+    double signal_near(int x, int y, int r) const
+    {
+        double sum = 0;
+        for (int j = std::max(0, y - r); j <= std::min(height - 1, y + r); ++j)
+            for (int i = std::max(0, x - r); i <= std::min(width - 1, x + r); ++i)
+                sum += at(i, j) - bias;
+        return sum;
+    }
 };
 
 std::vector<std::uint16_t> samples(const std::vector<unsigned char>& bytes)
@@ -418,29 +427,44 @@ TEST(SimCamera, SignalFollowsTheExposureInEveryReadOutSequence)
         { "focus frame, camera-timed", Mode::focus, false, 100, 300 },
         { "focus frame, program-timed", Mode::focus, false, 600, 2400 },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig rig(bright_sky(), dithered_sensor());
-        const Frame a = take(rig, c.mode, c.e1, c.seconds);
-        const Frame b = take(rig, c.mode, c.e2, c.seconds);
-        const double want = static_cast<double>(c.e2) / c.e1;
-        const bool two_fields = c.mode == Mode::progressive || c.mode == Mode::two_exposure;
-        if (two_fields) {
-            EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
-            EXPECT_NEAR(b.signal(1) / a.signal(1), want, 0.01 * want);
-            // The two fields carry the same exposure.
-            EXPECT_NEAR(b.signal(1) / b.signal(0), 1.0, 0.03);
-        } else if (c.mode == Mode::fast) {
-            EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
-        } else {
-            EXPECT_NEAR(b.signal() / a.signal(), want, 0.01 * want);
+    // Once on a bright sky, once with the stars' light alone (no sky, no
+    // dark current), so the stars themselves are seen to follow.
+    sim::SkySettings stars_only = quiet_sky();
+    stars_only.sky_adu_per_s = 0;
+    stars_only.stars_per_megapixel = 600;
+    sim::SensorSettings no_dark = dithered_sensor();
+    no_dark.dark_adu_per_s = 0;
+    no_dark.hot_pixels = 0;
+    no_dark.read_noise = 0.5;
+    for (const bool stars : { false, true })
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (stars ? ", stars alone" : ", bright sky"));
+            Rig rig(stars ? stars_only : bright_sky(), stars ? no_dark : dithered_sensor());
+            rig.sky.place_star(376, 260, 2.0e4); // one in the focus window
+            const Frame a = take(rig, c.mode, c.e1, c.seconds);
+            const Frame b = take(rig, c.mode, c.e2, c.seconds);
+            const double want = static_cast<double>(c.e2) / c.e1;
+            const bool two_fields = c.mode == Mode::progressive || c.mode == Mode::two_exposure;
+            if (two_fields) {
+                EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
+                EXPECT_NEAR(b.signal(1) / a.signal(1), want, 0.01 * want);
+                // The two fields carry the same exposure (stars split their
+                // light between the fields as they fall on the rows).
+                EXPECT_NEAR(b.signal(1) / b.signal(0), 1.0, stars ? 0.1 : 0.03);
+            } else if (c.mode == Mode::fast) {
+                EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
+            } else if (c.mode == Mode::focus && stars) {
+                // The bright star at line 130, column 376: (64, 65) of the window.
+                EXPECT_NEAR(b.signal_near(64, 65, 15) / a.signal_near(64, 65, 15), want, 0.01 * want);
+            } else {
+                EXPECT_NEAR(b.signal() / a.signal(), want, 0.01 * want);
+            }
+            // The camera saw the exposure asked for in the field it delivered.
+            const sim::ReadRecord& last = rig.cam.reads().back();
+            // (The one-exposure mode's odd field is 0.02 of a download short,
+            // and the loop polls its mid-exposure transfer.)
+            EXPECT_NEAR(last.integrated_ms[last.field], c.e2, 0.02 * rig.download_time + 60);
         }
-        // The camera saw the exposure asked for in the field it delivered.
-        const sim::ReadRecord& last = rig.cam.reads().back();
-        // (The one-exposure mode's odd field is 0.02 of a download short, and
-        // the loop polls its mid-exposure transfer.)
-        EXPECT_NEAR(last.integrated_ms[last.field], c.e2, 0.02 * rig.download_time + 60);
-    }
 }
 
 TEST(SimCamera, SelfGuidedExposuresKeepTheMainFrameWhileGuideFramesAreRead)
