@@ -155,8 +155,7 @@ SimCamera::SimCamera(SkyModel& sky, const SensorSettings& settings)
 
 void SimCamera::reset()
 {
-    std::fill(registers_.begin(), registers_.end(), 0.0f);
-    held_ms_ = {};
+    clear_registers();
     faults_ = {};
     last_transfer_ = 3;
     gone_ = false;
@@ -166,6 +165,16 @@ void SimCamera::reset()
     noise_.seed(mix(settings_.seed));
     clear_log();
     wipe(3);
+}
+
+void SimCamera::clear_registers()
+{
+    // The loop clears the registers every few milliseconds in a long focus
+    // exposure: skip the work when they hold nothing.
+    if (!registers_empty_)
+        std::fill(registers_.begin(), registers_.end(), 0.0f);
+    registers_empty_ = true;
+    held_ms_ = {};
 }
 
 void SimCamera::clear_log()
@@ -222,8 +231,7 @@ TransferResult SimCamera::write_report(const unsigned char* report, std::size_t 
             wipe(3);
             break;
         case 2:
-            std::fill(registers_.begin(), registers_.end(), 0.0f);
-            held_ms_ = {};
+            clear_registers();
             break;
         case 3:
         case 4:
@@ -346,6 +354,7 @@ void SimCamera::expose_field(int field, std::int64_t t0, std::int64_t t1, double
         }
     }
 
+    registers_empty_ = false;
     for (int y = field; y < zq::height; y += 2) {
         float* row = &scratch_[std::size_t(y) * zq::width];
         float* reg = &registers_[std::size_t(y) * zq::width];
@@ -412,8 +421,7 @@ std::vector<unsigned char> SimCamera::read_out(int mode, const std::array<unsign
                     out, std::size_t(r) * zq::window_size + c, static_cast<std::uint16_t>(sample(charge)));
             }
     }
-    std::fill(registers_.begin(), registers_.end(), 0.0f);
-    held_ms_ = {};
+    clear_registers();
     return out;
 }
 
@@ -431,8 +439,7 @@ TransferResult SimCamera::read_block(unsigned char* buffer, std::size_t length)
     if (exposure > 0) {
         // The camera times short exposures itself: a fresh exposure of the
         // fields the last transfer moved, then that transfer again.
-        std::fill(registers_.begin(), registers_.end(), 0.0f);
-        held_ms_ = {};
+        clear_registers();
         wipe(fields_of_last_transfer());
         wait_ms(exposure);
         transfer(fields_of_last_transfer());

@@ -142,6 +142,7 @@ public:
     void clear_log();
 
 private:
+    void clear_registers();
     void wipe(int fields);
     void transfer(int fields);
     void expose_field(int field, std::int64_t t0, std::int64_t t1, double dx, double dy);
@@ -155,6 +156,7 @@ private:
     std::vector<float> dark_; // dark current per pixel, ADU/s, hot pixels included
     std::vector<HotPixel> hot_;
     std::vector<float> registers_; // charge moved out of the photosites, per sensor pixel
+    bool registers_empty_ = false;
     std::vector<float> scratch_;
     std::array<double, 2> held_ms_ {};
     std::array<std::int64_t, 2> start_ms_ {}; // when each field began collecting
