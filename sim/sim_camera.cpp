@@ -472,10 +472,24 @@ TransferResult SimCamera::read_block(unsigned char* buffer, std::size_t length)
     return { n, 0, false };
 }
 
+namespace {
+    SimCamera* made_camera = nullptr;
+}
+
 SimCamera& simulated_camera()
 {
     static SimCamera camera(shared_sky());
+    made_camera = &camera;
     return camera;
+}
+
+void reset_simulation()
+{
+    shared_sky().configure(SkySettings {});
+    if (made_camera != nullptr) {
+        made_camera->reset();
+        made_camera->close();
+    }
 }
 
 namespace {

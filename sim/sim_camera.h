@@ -176,6 +176,9 @@ private:
 
 // The simulated camera of the running program, on shared_sky().
 SimCamera& simulated_camera();
+// Puts the shared sky (default settings) and the simulated camera (closed,
+// no faults) back to their start, for the next test.
+void reset_simulation();
 // Installs simulated_camera() as the program's camera transport and returns
 // it. The program calls this at start when QUILLON_SIMULATOR=1. It also sets
 // the shared sky's drift and seeing for the running program, from
