@@ -2,7 +2,10 @@
 #include "app/quillon_app.h"
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "devices/usb_camera_transport.h"
 #include "ui/qt_host.h"
+
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -13,6 +16,10 @@ int main(int argc, char** argv)
     // show a box. The program keeps the system clock.
     QtHost qt_host;
     set_host(&qt_host);
+    // The real camera unless the simulator is asked for; the bus is first
+    // looked at by the first camera command.
+    if (const char* simulator = std::getenv("QUILLON_SIMULATOR"); simulator == nullptr || *simulator == '\0')
+        install_usb_camera_transport();
     app.InitInstance();
     qt_host.set_window(app.client());
     const int result = app.exec();
