@@ -5,6 +5,7 @@
 #include "devices/usb_camera_transport.h"
 #include "ui/qt_host.h"
 
+#include <QCoreApplication>
 #include <cstdlib>
 
 int main(int argc, char** argv)
@@ -17,9 +18,11 @@ int main(int argc, char** argv)
     QtHost qt_host;
     set_host(&qt_host);
     // The real camera unless the simulator is asked for; the bus is first
-    // looked at by the first camera command.
+    // looked at by the first camera command. A download blocks input, as
+    // the camera command wants, but the window keeps repainting.
     if (const char* simulator = std::getenv("QUILLON_SIMULATOR"); simulator == nullptr || *simulator == '\0')
-        install_usb_camera_transport();
+        install_usb_camera_transport(
+            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     app.InitInstance();
     qt_host.set_window(app.client());
     const int result = app.exec();

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,6 +49,25 @@ int errno_of(int code)
         return ENOTSUP;
     default:
         return EIO;
+    }
+}
+
+// The library's error code for how an asynchronous transfer ended.
+int code_of(libusb_transfer_status status)
+{
+    switch (status) {
+    case LIBUSB_TRANSFER_COMPLETED:
+        return LIBUSB_SUCCESS;
+    case LIBUSB_TRANSFER_TIMED_OUT:
+        return LIBUSB_ERROR_TIMEOUT;
+    case LIBUSB_TRANSFER_STALL:
+        return LIBUSB_ERROR_PIPE;
+    case LIBUSB_TRANSFER_NO_DEVICE:
+        return LIBUSB_ERROR_NO_DEVICE;
+    case LIBUSB_TRANSFER_OVERFLOW:
+        return LIBUSB_ERROR_OVERFLOW;
+    default:
+        return LIBUSB_ERROR_IO;
     }
 }
 
@@ -268,15 +288,47 @@ TransferResult LibUsbCameraTransport::read_block(unsigned char* buffer, std::siz
         return { 0, EINVAL, false };
     if (handle_ == nullptr || gone_ || data_in_ == 0)
         return unavailable();
-    int done = 0;
-    const int code = libusb_bulk_transfer(handle_, data_in_, buffer, static_cast<int>(length), &done,
+    // One asynchronous transfer waited for in short slices, so the window can
+    // repaint between them during a download of several seconds; libusb's
+    // own timeout bounds the whole read.
+    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    if (transfer == nullptr)
+        return { 0, ENOMEM, false };
+    int completed = 0;
+    libusb_fill_bulk_transfer(
+        transfer, handle_, data_in_, buffer, static_cast<int>(length),
+        [](libusb_transfer* t) { *static_cast<int*>(t->user_data) = 1; }, &completed,
         static_cast<unsigned>(config_.block_timeout_ms));
+    const int submitted = libusb_submit_transfer(transfer);
+    if (submitted != LIBUSB_SUCCESS) {
+        libusb_free_transfer(transfer);
+        return finish(submitted, 0);
+    }
+    while (completed == 0) {
+        timeval slice { 0, 50000 };
+        const int handled = libusb_handle_events_timeout_completed(context_, &slice, &completed);
+        if (handled < 0 && handled != LIBUSB_ERROR_INTERRUPTED) {
+            // libusb completes a cancelled transfer, so the loop still ends.
+            libusb_cancel_transfer(transfer);
+            continue;
+        }
+        if (completed == 0 && while_waiting_)
+            while_waiting_();
+    }
+    const std::size_t done = static_cast<std::size_t>(transfer->actual_length);
+    const int code = code_of(transfer->status);
+    libusb_free_transfer(transfer);
     // A stalled endpoint fails every later read until its halt is cleared.
     if (code == LIBUSB_ERROR_PIPE)
         libusb_clear_halt(handle_, data_in_);
     // A short read comes back as success with fewer bytes: the caller sees
     // `bytes` < `length` and must not take the buffer for a whole frame.
-    return finish(code, static_cast<std::size_t>(done));
+    return finish(code, done);
+}
+
+void LibUsbCameraTransport::set_while_waiting(std::function<void()> hook)
+{
+    while_waiting_ = std::move(hook);
 }
 
 void LibUsbCameraTransport::close()
@@ -316,8 +368,9 @@ TransferResult LibUsbCameraTransport::unavailable() const
     return { 0, ENODEV, no_device };
 }
 
-void install_usb_camera_transport()
+void install_usb_camera_transport(std::function<void()> while_waiting)
 {
     static LibUsbCameraTransport transport(load_usb_camera_config());
+    transport.set_while_waiting(std::move(while_waiting));
     set_camera_transport(&transport);
 }

@@ -9,6 +9,7 @@
 #include "camera/camera_transport.h"
 #include "devices/usb_camera_config.h"
 
+#include <functional>
 #include <vector>
 
 struct libusb_context;
@@ -28,6 +29,9 @@ public:
     void close() override;
 
     const UsbCameraConfig& config() const { return config_; }
+    // Called every 50 ms or so while a block read waits for the camera (the
+    // program repaints its window there). It must not use the transport.
+    void set_while_waiting(std::function<void()> hook);
 
 private:
     // Result of a transfer that libusb finished with `code`; marks the camera
@@ -45,8 +49,10 @@ private:
     unsigned char data_in_ = 0; // bulk IN endpoint address, 0: none
     std::vector<int> claimed_; // interfaces to release on close
     bool gone_ = false; // the device was unplugged since discovery
+    std::function<void()> while_waiting_;
 };
 
 // Installs the libusb transport (with the user's configuration) as the
-// program's camera transport. The device is not touched until discovery.
-void install_usb_camera_transport();
+// program's camera transport, `while_waiting` running during block reads.
+// The device is not touched until discovery.
+void install_usb_camera_transport(std::function<void()> while_waiting = {});

@@ -157,8 +157,7 @@ TEST_F(UsbCameraTransportTest, CommandsAndBlocksCrossTheWireAsGiven)
         int error;
     } reads[] = {
         { "a whole binned block", binned_block, binned_block, 0, binned_block, 0 },
-        { "a short block", 4096, 1000, 0, 1000, 0 },
-        { "a stalled endpoint", 4096, 0, -EPIPE, 0, EPIPE },
+        { "a short block", 4096, 1000, 0, 1000, 0 }, { "a stalled endpoint", 4096, 0, -EPIPE, 0, EPIPE },
         { "the endpoint works after its stall", 4096, 4096, 0, 4096, 0 },
         { "the capture's end: no answer", 4096, 0, 1, 0, ETIMEDOUT }, // status 1: not in the capture
     };
@@ -192,6 +191,9 @@ TEST_F(UsbCameraTransportTest, CommandsAndBlocksCrossTheWireAsGiven)
     EXPECT_EQ(got.bytes, 9u);
     EXPECT_EQ(Bytes(input, input + 9), (Bytes { 0, 9, 8, 7, 6, 5, 4, 3, 2 }));
 
+    // The window repaints while a read waits: here, the one that times out.
+    int waits = 0;
+    transport.set_while_waiting([&waits] { ++waits; });
     Bytes buffer(binned_block);
     for (const Read& r : reads) {
         SCOPED_TRACE(r.what);
@@ -202,6 +204,7 @@ TEST_F(UsbCameraTransportTest, CommandsAndBlocksCrossTheWireAsGiven)
         EXPECT_FALSE(read.disconnected);
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + r.bytes, block.begin()));
     }
+    EXPECT_GT(waits, 0);
 }
 
 TEST_F(UsbCameraTransportTest, SetReportCarriesCommandsWhenTheHidInterfaceHasNoOutEndpoint)

@@ -186,7 +186,8 @@ EmulatedBus::EmulatedBus(const EmulatedCamera& camera, const UsbCapture& capture
     }
     const std::string capture_path = folder + "/camera.pcap";
     write_file(capture_path, capture.bytes());
-    if (!umockdev_testbed_load_pcap(testbed, (std::string("/sys") + device_path).c_str(), capture_path.c_str(), &error)) {
+    if (!umockdev_testbed_load_pcap(
+            testbed, (std::string("/sys") + device_path).c_str(), capture_path.c_str(), &error)) {
         std::fprintf(stderr, "umockdev: %s\n", error->message);
         std::abort();
     }
