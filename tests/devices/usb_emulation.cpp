@@ -82,36 +82,48 @@ UsbCapture::UsbCapture()
     put<std::uint32_t>(pcap_, 220); // LINKTYPE_USB_LINUX_MMAPPED
 }
 
-// One 64-byte usbmon header and its data. Timestamps advance 1 ms a record.
+// The usbmon header before each record's data (the kernel's mon_bin_hdr).
+struct UsbmonHeader {
+    std::uint64_t urb;
+    char event; // 'S' submission, 'C' completion
+    std::uint8_t type, endpoint, device;
+    std::uint16_t bus;
+    char setup_flag, data_flag; // 0 when present
+    std::int64_t seconds;
+    std::int32_t microseconds, status;
+    std::uint32_t length, data_length;
+    unsigned char setup[8];
+    std::int32_t interval, start_frame;
+    std::uint32_t flags, descriptors;
+};
+static_assert(sizeof(UsbmonHeader) == 64);
+
+// Timestamps advance 1 ms a record.
 void UsbCapture::record(std::uint64_t urb, char event, std::uint8_t type, std::uint8_t endpoint, int status,
     std::size_t length, const Bytes& data, const unsigned char* setup)
 {
     const std::uint32_t seconds = 1 + records_ / 1000, microseconds = records_ % 1000 * 1000;
     ++records_;
-    const auto captured = static_cast<std::uint32_t>(64 + data.size());
-    put<std::uint32_t>(pcap_, seconds);
-    put<std::uint32_t>(pcap_, microseconds);
-    put<std::uint32_t>(pcap_, captured);
-    put<std::uint32_t>(pcap_, captured);
-    put<std::uint64_t>(pcap_, urb);
-    put<char>(pcap_, event);
-    put<std::uint8_t>(pcap_, type);
-    put<std::uint8_t>(pcap_, endpoint);
-    put<std::uint8_t>(pcap_, address);
-    put<std::uint16_t>(pcap_, bus);
-    put<char>(pcap_, setup != nullptr ? 0 : '-');
-    put<char>(pcap_, !data.empty() ? 0 : (event == 'S' ? '<' : '>'));
-    put<std::int64_t>(pcap_, seconds);
-    put<std::int32_t>(pcap_, static_cast<std::int32_t>(microseconds));
-    put<std::int32_t>(pcap_, status);
-    put<std::uint32_t>(pcap_, static_cast<std::uint32_t>(length));
-    put<std::uint32_t>(pcap_, static_cast<std::uint32_t>(data.size()));
-    unsigned char s[8] = {};
+    const auto captured = static_cast<std::uint32_t>(sizeof(UsbmonHeader) + data.size());
+    for (std::uint32_t field : { seconds, microseconds, captured, captured })
+        put(pcap_, field);
+    UsbmonHeader h {};
+    h.urb = urb;
+    h.event = event;
+    h.type = type;
+    h.endpoint = endpoint;
+    h.device = address;
+    h.bus = bus;
+    h.setup_flag = setup != nullptr ? 0 : '-';
+    h.data_flag = !data.empty() ? 0 : (event == 'S' ? '<' : '>');
+    h.seconds = seconds;
+    h.microseconds = static_cast<std::int32_t>(microseconds);
+    h.status = status;
+    h.length = static_cast<std::uint32_t>(length);
+    h.data_length = static_cast<std::uint32_t>(data.size());
     if (setup != nullptr)
-        std::memcpy(s, setup, 8);
-    pcap_.insert(pcap_.end(), s, s + 8);
-    for (int i = 0; i < 4; ++i)
-        put<std::uint32_t>(pcap_, 0); // interval, start frame, flags, iso descriptors
+        std::memcpy(h.setup, setup, sizeof h.setup);
+    put(pcap_, h);
     pcap_.insert(pcap_.end(), data.begin(), data.end());
 }
 
