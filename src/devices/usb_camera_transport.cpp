@@ -173,7 +173,39 @@ CameraDiscovery LibUsbCameraTransport::discover()
         libusb_get_config_descriptor(camera, 0, &config);
     libusb_free_device_list(list, 1);
 
-    for (int i = 0; config != nullptr && i < config->bNumInterfaces; ++i) {
+    find_channels(config);
+    libusb_free_config_descriptor(config);
+
+    for (int* interface : { &hid_interface_, &data_interface_ }) {
+        if (*interface < 0 || (interface == &data_interface_ && data_interface_ == hid_interface_))
+            continue;
+        const int claimed = claim(handle_, *interface);
+        if (claimed != LIBUSB_SUCCESS) {
+            std::fprintf(stderr, "quillon: cannot claim interface %d of the camera (%s)\n", *interface,
+                libusb_error_name(claimed));
+            close();
+            result.failure = CameraDiscovery::Failure::open_failed;
+            return result;
+        }
+        claimed_.push_back(*interface);
+    }
+
+    result.command_channel = hid_interface_ >= 0;
+    result.data_channel = data_in_ != 0;
+    // The details box shows these: the HID interface number and the bulk
+    // endpoint address.
+    result.command_handle = hid_interface_;
+    result.data_handle = data_in_;
+    return result;
+}
+
+// The HID interface with its interrupt endpoints, and the bulk IN endpoint,
+// by kind unless the configuration names them.
+void LibUsbCameraTransport::find_channels(const libusb_config_descriptor* config)
+{
+    if (config == nullptr)
+        return;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
         if (config->interface[i].num_altsetting < 1)
             continue;
         const libusb_interface_descriptor& alt = config->interface[i].altsetting[0];
@@ -204,29 +236,6 @@ CameraDiscovery LibUsbCameraTransport::discover()
             }
         }
     }
-    libusb_free_config_descriptor(config);
-
-    for (int* interface : { &hid_interface_, &data_interface_ }) {
-        if (*interface < 0 || (interface == &data_interface_ && data_interface_ == hid_interface_))
-            continue;
-        const int claimed = claim(handle_, *interface);
-        if (claimed != LIBUSB_SUCCESS) {
-            std::fprintf(stderr, "quillon: cannot claim interface %d of the camera (%s)\n", *interface,
-                libusb_error_name(claimed));
-            close();
-            result.failure = CameraDiscovery::Failure::open_failed;
-            return result;
-        }
-        claimed_.push_back(*interface);
-    }
-
-    result.command_channel = hid_interface_ >= 0;
-    result.data_channel = data_in_ != 0;
-    // The details box shows these: the HID interface number and the bulk
-    // endpoint address.
-    result.command_handle = hid_interface_;
-    result.data_handle = data_in_;
-    return result;
 }
 
 TransferResult LibUsbCameraTransport::write_report(const unsigned char* report, std::size_t length)
@@ -240,6 +249,8 @@ TransferResult LibUsbCameraTransport::write_report(const unsigned char* report, 
     const unsigned char id = report[0];
     unsigned char* wire = const_cast<unsigned char*>(id == 0 ? report + 1 : report);
     const int wire_length = static_cast<int>(id == 0 ? length - 1 : length);
+    if (hid_out_ == 0 && wire_length > 0xffff)
+        return { 0, EINVAL, false }; // more than a control request carries
     int done = 0;
     int code = LIBUSB_SUCCESS;
     if (hid_out_ != 0) {
@@ -267,6 +278,8 @@ TransferResult LibUsbCameraTransport::read_report(unsigned char* buffer, std::si
     // Unnumbered reports arrive without their id: put the 0 back in front.
     buffer[0] = 0;
     const int payload = static_cast<int>(length - 1);
+    if (hid_in_ == 0 && payload > 0xffff)
+        return { 0, EINVAL, false };
     int done = 0;
     int code = LIBUSB_SUCCESS;
     if (hid_in_ != 0) {

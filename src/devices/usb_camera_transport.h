@@ -14,6 +14,7 @@
 
 struct libusb_context;
 struct libusb_device_handle;
+struct libusb_config_descriptor;
 
 class LibUsbCameraTransport : public CameraTransport {
 public:
@@ -38,6 +39,7 @@ private:
     // gone on LIBUSB_ERROR_NO_DEVICE.
     TransferResult finish(int code, std::size_t bytes);
     TransferResult unavailable() const;
+    void find_channels(const libusb_config_descriptor* config);
 
     UsbCameraConfig config_;
     libusb_context* context_ = nullptr;
