@@ -223,7 +223,7 @@ TEST_F(UsbCameraTransportTest, SetReportCarriesCommandsWhenTheHidInterfaceHasNoO
     EXPECT_EQ(sent.bytes, 9u);
 }
 
-TEST_F(UsbCameraTransportTest, UnplugDuringADownloadIsReportedAndLaterCallsFailAtOnce)
+TEST_F(UsbCameraTransportTest, UnplugDuringADownloadIsReportedLaterCallsFailAtOnceAndReplugIsFound)
 {
     const EmulatedCamera camera = the_camera();
     const Bytes command = report(8, 3), block = pattern(binned_block);
@@ -232,6 +232,9 @@ TEST_F(UsbCameraTransportTest, UnplugDuringADownloadIsReportedAndLaterCallsFailA
     capture.interrupt_out(payload_of(command));
     // The kernel ends the URB of a device that went away with -ESHUTDOWN.
     capture.bulk_in(binned_block, Bytes(block.begin(), block.begin() + 65536), -ESHUTDOWN);
+    // Plugged in again: the next camera command finds it.
+    capture.strings_of(camera);
+    capture.interrupt_out(payload_of(command));
     EmulatedBus bus(camera, capture, test_env().home);
     LibUsbCameraTransport transport(quick());
     ASSERT_TRUE(transport.discover().data_channel);
@@ -250,6 +253,9 @@ TEST_F(UsbCameraTransportTest, UnplugDuringADownloadIsReportedAndLaterCallsFailA
     }
     transport.close();
     EXPECT_TRUE(transport.write_report(command.data(), command.size()).disconnected);
+
+    ASSERT_TRUE(transport.discover().data_channel);
+    EXPECT_TRUE(transport.write_report(command.data(), command.size()).ok());
 }
 
 } // namespace
