@@ -12,7 +12,7 @@ JOBS       ?= $(shell nproc)
 PACKAGES = build-essential cmake ninja-build pkg-config clang ccache \
   qt6-base-dev qt6-serialport-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  libusb-1.0-0-dev libhidapi-dev libcfitsio-dev libtiff-dev libopencv-dev \
+  libusb-1.0-0-dev libhidapi-dev umockdev libumockdev-dev libcfitsio-dev libtiff-dev libopencv-dev \
   fitsverify xvfb xauth
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

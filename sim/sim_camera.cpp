@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/clock.h"
@@ -100,6 +101,32 @@ namespace {
 
 } // namespace
 
+void FrameNoise::seed(std::uint64_t s)
+{
+    rng_.seed(s);
+    left_ = 0;
+}
+
+const std::vector<double>& FrameNoise::table()
+{
+    // The normal quantile at the middle of each of 65,536 equal slices,
+    // found by bisection on erfc: exact to the last bits, and computed once.
+    static const std::vector<double> quantiles = [] {
+        std::vector<double> q(65536);
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            const double p = (static_cast<double>(i) + 0.5) / 65536.0;
+            double lo = -8, hi = 8;
+            for (int k = 0; k < 40; ++k) {
+                const double mid = 0.5 * (lo + hi);
+                (0.5 * std::erfc(-mid / std::sqrt(2.0)) < p ? lo : hi) = mid;
+            }
+            q[i] = 0.5 * (lo + hi);
+        }
+        return q;
+    }();
+    return quantiles;
+}
+
 SimCamera::SimCamera(SkyModel& sky, const SensorSettings& settings)
     : sky_(sky)
     , settings_(settings)
@@ -128,8 +155,7 @@ SimCamera::SimCamera(SkyModel& sky, const SensorSettings& settings)
 
 void SimCamera::reset()
 {
-    std::fill(registers_.begin(), registers_.end(), 0.0f);
-    held_ms_ = {};
+    clear_registers();
     faults_ = {};
     last_transfer_ = 3;
     gone_ = false;
@@ -139,6 +165,16 @@ void SimCamera::reset()
     noise_.seed(mix(settings_.seed));
     clear_log();
     wipe(3);
+}
+
+void SimCamera::clear_registers()
+{
+    // The loop clears the registers every few milliseconds in a long focus
+    // exposure: skip the work when they hold nothing.
+    if (!registers_empty_)
+        std::fill(registers_.begin(), registers_.end(), 0.0f);
+    registers_empty_ = true;
+    held_ms_ = {};
 }
 
 void SimCamera::clear_log()
@@ -195,8 +231,7 @@ TransferResult SimCamera::write_report(const unsigned char* report, std::size_t 
             wipe(3);
             break;
         case 2:
-            std::fill(registers_.begin(), registers_.end(), 0.0f);
-            held_ms_ = {};
+            clear_registers();
             break;
         case 3:
         case 4:
@@ -319,13 +354,14 @@ void SimCamera::expose_field(int field, std::int64_t t0, std::int64_t t1, double
         }
     }
 
+    registers_empty_ = false;
     for (int y = field; y < zq::height; y += 2) {
         float* row = &scratch_[std::size_t(y) * zq::width];
         float* reg = &registers_[std::size_t(y) * zq::width];
         for (int x = 0; x < zq::width; ++x) {
             double v = row[x];
             if (settings_.shot_noise && v > 0)
-                v = std::max(0.0, v + std::sqrt(v) * gaussian(noise_));
+                v = std::max(0.0, v + std::sqrt(v) * noise_.next());
             reg[x] += static_cast<float>(v);
         }
     }
@@ -335,7 +371,7 @@ double SimCamera::sample(double charge)
 {
     double v = settings_.bias + charge;
     if (settings_.read_noise > 0)
-        v += settings_.read_noise * gaussian(noise_);
+        v += settings_.read_noise * noise_.next();
     return std::clamp(std::round(v), 0.0, 65535.0);
 }
 
@@ -385,8 +421,7 @@ std::vector<unsigned char> SimCamera::read_out(int mode, const std::array<unsign
                     out, std::size_t(r) * zq::window_size + c, static_cast<std::uint16_t>(sample(charge)));
             }
     }
-    std::fill(registers_.begin(), registers_.end(), 0.0f);
-    held_ms_ = {};
+    clear_registers();
     return out;
 }
 
@@ -404,8 +439,7 @@ TransferResult SimCamera::read_block(unsigned char* buffer, std::size_t length)
     if (exposure > 0) {
         // The camera times short exposures itself: a fresh exposure of the
         // fields the last transfer moved, then that transfer again.
-        std::fill(registers_.begin(), registers_.end(), 0.0f);
-        held_ms_ = {};
+        clear_registers();
         wipe(fields_of_last_transfer());
         wait_ms(exposure);
         transfer(fields_of_last_transfer());
@@ -420,10 +454,16 @@ TransferResult SimCamera::read_block(unsigned char* buffer, std::size_t length)
     if (reads_.size() > log_limit)
         reads_.pop_front();
 
+    // The data flows for the download time from here; rendering it counts
+    // as part of that time on the real clock.
+    const std::int64_t flow_start = now();
     std::vector<unsigned char> data = read_out(mode, command);
-    wait_ms(mode == 0   ? settings_.binned_download_ms
-            : mode == 2 ? settings_.field_download_ms
-                        : settings_.window_download_ms);
+    const int download = mode == 0 ? settings_.binned_download_ms
+        : mode == 2                ? settings_.field_download_ms
+                                   : settings_.window_download_ms;
+    wait_until(flow_start + download);
+    if (faults_.timed_out_block_read > 0 && block_reads_ == faults_.timed_out_block_read)
+        return { 0, ETIMEDOUT, false };
     std::size_t n = std::min(length, data.size());
     if (faults_.short_block_read > 0 && block_reads_ == faults_.short_block_read)
         n /= 2;
@@ -432,14 +472,58 @@ TransferResult SimCamera::read_block(unsigned char* buffer, std::size_t length)
     return { n, 0, false };
 }
 
+namespace {
+    SimCamera* made_camera = nullptr;
+}
+
 SimCamera& simulated_camera()
 {
     static SimCamera camera(shared_sky());
+    made_camera = &camera;
     return camera;
 }
 
+void reset_simulation()
+{
+    shared_sky().configure(SkySettings {});
+    if (made_camera != nullptr) {
+        made_camera->reset();
+        made_camera->close();
+    }
+}
+
+namespace {
+    // A number from the environment; false when unset or not a number.
+    bool env_number(const char* text, double& v, char stop = '\0', const char** rest = nullptr)
+    {
+        if (text == nullptr)
+            return false;
+        char* end = nullptr;
+        const double d = std::strtod(text, &end);
+        if (end == text || *end != stop || !std::isfinite(d))
+            return false;
+        v = d;
+        if (rest != nullptr)
+            *rest = end + 1;
+        return true;
+    }
+} // namespace
+
 SimCamera& install_simulated_camera()
 {
+    // The running program's mount drifts a little and the seeing dances, so
+    // guiding has work to do.
+    SkyModel& sky = shared_sky();
+    double dx = 0.03, dy = -0.015;
+    const char* rest = nullptr;
+    double x = 0, y = 0;
+    if (env_number(std::getenv("QUILLON_SIM_DRIFT"), x, ',', &rest) && env_number(rest, y))
+        dx = x, dy = y;
+    sky.set_drift(dx, dy);
+    double seeing = 0.3;
+    if (env_number(std::getenv("QUILLON_SIM_SEEING"), x) && x >= 0)
+        seeing = x;
+    sky.set_seeing_jitter(seeing);
     SimCamera& camera = simulated_camera();
     set_camera_transport(&camera);
     return camera;

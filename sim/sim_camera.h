@@ -67,6 +67,7 @@ struct SensorSettings {
 // Faults a test can ask for, to exercise the real transport's callers.
 struct CameraFaults {
     int short_block_read = 0; // the n-th block read (from 1) delivers half its bytes
+    int timed_out_block_read = 0; // the n-th block read times out with nothing
     long disconnect_after_commands = 0; // > 0: the camera goes after this many commands
     bool no_data_channel = false; // discovery finds the command channel alone
 };
@@ -93,6 +94,30 @@ struct HotPixel {
     double adu_per_s = 0;
 };
 
+// Normal deviates for the noise of whole frames, fast enough for a million
+// a frame: 16 random bits pick one of 65,536 equal-probability quantiles.
+class FrameNoise {
+public:
+    void seed(std::uint64_t s);
+    double next()
+    {
+        if (left_ == 0) {
+            bits_ = rng_();
+            left_ = 4;
+        }
+        const auto i = static_cast<std::size_t>(bits_ & 0xffff);
+        bits_ >>= 16;
+        --left_;
+        return table()[i];
+    }
+
+private:
+    static const std::vector<double>& table();
+    std::mt19937_64 rng_;
+    std::uint64_t bits_ = 0;
+    int left_ = 0;
+};
+
 class SimCamera : public CameraTransport {
 public:
     explicit SimCamera(SkyModel& sky = shared_sky(), const SensorSettings& settings = {});
@@ -117,6 +142,7 @@ public:
     void clear_log();
 
 private:
+    void clear_registers();
     void wipe(int fields);
     void transfer(int fields);
     void expose_field(int field, std::int64_t t0, std::int64_t t1, double dx, double dy);
@@ -130,6 +156,7 @@ private:
     std::vector<float> dark_; // dark current per pixel, ADU/s, hot pixels included
     std::vector<HotPixel> hot_;
     std::vector<float> registers_; // charge moved out of the photosites, per sensor pixel
+    bool registers_empty_ = false;
     std::vector<float> scratch_;
     std::array<double, 2> held_ms_ {};
     std::array<std::int64_t, 2> start_ms_ {}; // when each field began collecting
@@ -142,15 +169,21 @@ private:
     std::array<unsigned char, 8> pending_ {};
     long commands_received_ = 0;
     long block_reads_ = 0;
-    std::mt19937_64 noise_;
+    FrameNoise noise_;
     std::deque<CameraCommand> commands_;
     std::deque<ReadRecord> reads_;
 };
 
 // The simulated camera of the running program, on shared_sky().
 SimCamera& simulated_camera();
+// Puts the shared sky (default settings) and the simulated camera (closed,
+// no faults) back to their start, for the next test.
+void reset_simulation();
 // Installs simulated_camera() as the program's camera transport and returns
-// it. The program calls this at start when QUILLON_SIMULATOR=1.
+// it. The program calls this at start when QUILLON_SIMULATOR=1. It also sets
+// the shared sky's drift and seeing for the running program, from
+// QUILLON_SIM_DRIFT ("x,y" pixels per second, default 0.03,-0.015) and
+// QUILLON_SIM_SEEING (pixels RMS, default 0.3).
 SimCamera& install_simulated_camera();
 
 } // namespace sim

@@ -51,6 +51,12 @@ SkyModel::SkyModel(const SkySettings& settings)
     reset();
 }
 
+void SkyModel::configure(const SkySettings& settings)
+{
+    settings_ = settings;
+    reset();
+}
+
 void SkyModel::reset()
 {
     ra_hours_ = 0;
@@ -72,12 +78,19 @@ void SkyModel::place_star(double x, double y, double flux_adu_per_s)
     placed_.push_back({ x - sensor_centre_x + u0, y - sensor_centre_y + v0, flux_adu_per_s });
 }
 
-void SkyModel::sync()
+void SkyModel::sync() const
 {
-    advance_to(program_clock().now_ms());
+    catch_up(program_clock().now_ms());
 }
 
 void SkyModel::advance_to(std::int64_t now_ms)
+{
+    catch_up(now_ms);
+}
+
+// Drift is a function of time alone, so catching up with the clock is not a
+// change a caller could see: the getters may do it.
+void SkyModel::catch_up(std::int64_t now_ms) const
 {
     if (!have_time_ || now_ms < last_ms_) {
         // First reading, or another clock was installed: start counting here.
@@ -112,6 +125,7 @@ void SkyModel::point_at(double ra_hours, double dec_degrees)
 
 double SkyModel::ra_hours() const
 {
+    sync();
     const double c = std::cos(dec_degrees_ * pi / 180.0);
     const double ra = ra_hours_ - offset_x_ * settings_.arcsec_per_pixel / 3600.0 / std::fmax(c, 1e-6) / 15.0;
     return ra - 24.0 * std::floor(ra / 24.0);
@@ -119,16 +133,19 @@ double SkyModel::ra_hours() const
 
 double SkyModel::dec_degrees() const
 {
+    sync();
     return dec_degrees_ + offset_y_ * settings_.arcsec_per_pixel / 3600.0;
 }
 
 double SkyModel::offset_x() const
 {
+    sync();
     return offset_x_;
 }
 
 double SkyModel::offset_y() const
 {
+    sync();
     return offset_y_;
 }
 

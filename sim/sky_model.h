@@ -71,6 +71,8 @@ public:
 
     // ----- the camera's view
     const SkySettings& settings() const { return settings_; }
+    // New settings, and back to the start (see reset()).
+    void configure(const SkySettings& settings);
     // Stars of the go-to field whose centres fall within `margin` pixels of
     // the sensor (752 x 580), placed with the offset (dx, dy) given.
     std::vector<SensorStar> stars_on_sensor(double dx, double dy, double margin) const;
@@ -96,20 +98,23 @@ public:
 private:
     void stars_of_tile(std::int64_t tu, std::int64_t tv, std::vector<SensorStar>& out) const;
     void target_plane(double& u0, double& v0) const;
-    void sync();
+    // Brings drift up to the program clock's now; the getters call it too,
+    // so the mount reports where drift has taken it.
+    void sync() const;
+    void catch_up(std::int64_t now_ms) const;
 
     SkySettings settings_;
     double ra_hours_ = 0;
     double dec_degrees_ = 0;
-    double offset_x_ = 0;
-    double offset_y_ = 0;
+    mutable double offset_x_ = 0;
+    mutable double offset_y_ = 0;
     double drift_x_ = 0;
     double drift_y_ = 0;
     double jitter_rms_ = 0;
-    bool have_time_ = false;
-    std::int64_t last_ms_ = 0;
-    double integral_x_ = 0;
-    double integral_y_ = 0;
+    mutable bool have_time_ = false;
+    mutable std::int64_t last_ms_ = 0;
+    mutable double integral_x_ = 0;
+    mutable double integral_y_ = 0;
     std::mt19937_64 jitter_rng_;
     std::vector<SensorStar> placed_; // in sky-plane pixels
 };

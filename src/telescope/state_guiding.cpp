@@ -2,8 +2,6 @@
 
 int x1dec, y1dec;
 int x2, x4, x5, y2, y4, y5;
-int switching;
-int continuous_delay, selfguidinghigh, selfguiding21;
 int set_Messier, set_CNGC, set_RAhr, set_RAmin, set_Decdeg, set_Decmin;
 char retchar;
 
@@ -11,8 +9,6 @@ void reset_state_guiding()
 {
     x1dec = y1dec = 0;
     x2 = x4 = x5 = y2 = y4 = y5 = 0;
-    switching = 0;
-    continuous_delay = selfguidinghigh = selfguiding21 = 0;
     set_Messier = set_CNGC = set_RAhr = set_RAmin = set_Decdeg = set_Decmin = 0;
     retchar = '0';
 }

@@ -79,6 +79,15 @@ struct Frame {
                     sum += at(x, y) - bias;
         return sum;
     }
+    // Light above the bias within `r` pixels (a square) of (x, y).
+    double signal_near(int x, int y, int r) const
+    {
+        double sum = 0;
+        for (int j = std::max(0, y - r); j <= std::min(height - 1, y + r); ++j)
+            for (int i = std::max(0, x - r); i <= std::min(width - 1, x + r); ++i)
+                sum += at(i, j) - bias;
+        return sum;
+    }
 };
 
 std::vector<std::uint16_t> samples(const std::vector<unsigned char>& bytes)
@@ -248,14 +257,17 @@ Frame take(Rig& rig, Mode mode, int exposure, bool seconds)
 }
 
 // A guide frame of a self-guided exposure: no wipe, transfer 4 before the
-// frame switch and 5 after it.
+// frame switch and 5 after it. The program times a guide exposure of 500 ms
+// or more; the read command's exposure bytes come from the main exposure
+// (0 for any self-guided one), so a shorter guide frame holds the light
+// since the previous guide frame's transfer.
 void guide_frame(Rig& rig, int exposure, bool switched)
 {
     rig.control(2);
     if (exposure >= 500)
         wait_ms(exposure);
     rig.control(switched ? 5 : 4);
-    rig.window(exposure);
+    rig.window(0);
 }
 
 struct Guided {
@@ -418,66 +430,94 @@ TEST(SimCamera, SignalFollowsTheExposureInEveryReadOutSequence)
         { "focus frame, camera-timed", Mode::focus, false, 100, 300 },
         { "focus frame, program-timed", Mode::focus, false, 600, 2400 },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig rig(bright_sky(), dithered_sensor());
-        const Frame a = take(rig, c.mode, c.e1, c.seconds);
-        const Frame b = take(rig, c.mode, c.e2, c.seconds);
-        const double want = static_cast<double>(c.e2) / c.e1;
-        const bool two_fields = c.mode == Mode::progressive || c.mode == Mode::two_exposure;
-        if (two_fields) {
-            EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
-            EXPECT_NEAR(b.signal(1) / a.signal(1), want, 0.01 * want);
-            // The two fields carry the same exposure.
-            EXPECT_NEAR(b.signal(1) / b.signal(0), 1.0, 0.03);
-        } else if (c.mode == Mode::fast) {
-            EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
-        } else {
-            EXPECT_NEAR(b.signal() / a.signal(), want, 0.01 * want);
+    // Once on a bright sky, once with the stars' light alone (no sky, no
+    // dark current), so the stars themselves are seen to follow.
+    sim::SkySettings stars_only = quiet_sky();
+    stars_only.sky_adu_per_s = 0;
+    stars_only.stars_per_megapixel = 600;
+    sim::SensorSettings no_dark = dithered_sensor();
+    no_dark.dark_adu_per_s = 0;
+    no_dark.hot_pixels = 0;
+    no_dark.read_noise = 0.5;
+    for (const bool stars : { false, true })
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (stars ? ", stars alone" : ", bright sky"));
+            Rig rig(stars ? stars_only : bright_sky(), stars ? no_dark : dithered_sensor());
+            rig.sky.place_star(376, 260, 2.0e4); // one in the focus window
+            const Frame a = take(rig, c.mode, c.e1, c.seconds);
+            const Frame b = take(rig, c.mode, c.e2, c.seconds);
+            const double want = static_cast<double>(c.e2) / c.e1;
+            const bool two_fields = c.mode == Mode::progressive || c.mode == Mode::two_exposure;
+            if (two_fields) {
+                EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
+                EXPECT_NEAR(b.signal(1) / a.signal(1), want, 0.01 * want);
+                // The two fields carry the same exposure (stars split their
+                // light between the fields as they fall on the rows).
+                EXPECT_NEAR(b.signal(1) / b.signal(0), 1.0, stars ? 0.1 : 0.03);
+            } else if (c.mode == Mode::fast) {
+                EXPECT_NEAR(b.signal(0) / a.signal(0), want, 0.01 * want);
+            } else if (c.mode == Mode::focus && stars) {
+                // The bright star at line 130, column 376: (64, 65) of the window.
+                EXPECT_NEAR(b.signal_near(64, 65, 15) / a.signal_near(64, 65, 15), want, 0.01 * want);
+            } else {
+                EXPECT_NEAR(b.signal() / a.signal(), want, 0.01 * want);
+            }
+            // The camera saw the exposure asked for in the field it delivered.
+            const sim::ReadRecord& last = rig.cam.reads().back();
+            // (The one-exposure mode's odd field is 0.02 of a download short,
+            // and the loop polls its mid-exposure transfer.)
+            EXPECT_NEAR(last.integrated_ms[last.field], c.e2, 0.02 * rig.download_time + 60);
         }
-        // The camera saw the exposure asked for in the field it delivered.
-        const sim::ReadRecord& last = rig.cam.reads().back();
-        // (The one-exposure mode's odd field is 0.02 of a download short, and
-        // the loop polls its mid-exposure transfer.)
-        EXPECT_NEAR(last.integrated_ms[last.field], c.e2, 0.02 * rig.download_time + 60);
-    }
 }
 
 TEST(SimCamera, SelfGuidedExposuresKeepTheMainFrameWhileGuideFramesAreRead)
 {
-    for (const bool switch_frame : { false, true }) {
-        SCOPED_TRACE(switch_frame ? "high resolution, frame switched" : "binned");
+    struct Case {
+        bool switch_frame;
+        int guide; // ms
+    } cases[] = { { false, 600 }, { true, 600 }, { true, 300 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.switch_frame ? "high resolution, frame switched" : "binned")
+                                        << ", guide " << c.guide << " ms");
         Rig rig(bright_sky(), dithered_sensor());
-        const Guided a = self_guided(rig, 20000, 300, switch_frame);
-        const Guided b = self_guided(rig, 40000, 300, switch_frame);
-        if (switch_frame) {
+        const Guided a = self_guided(rig, 12000, c.guide, c.switch_frame);
+        const Guided b = self_guided(rig, 24000, c.guide, c.switch_frame);
+        // The loop ends on its first pass past the end: over by a guide frame at most.
+        const double pass = c.guide + 200;
+        if (c.switch_frame) {
             // Each field holds one half of the exposure.
             for (int field = 0; field < 2; ++field) {
-                EXPECT_NEAR(a.ms[field], 10000, 500);
-                EXPECT_NEAR(b.ms[field], 20000, 500);
+                EXPECT_NEAR(a.ms[field], 6000, pass);
+                EXPECT_NEAR(b.ms[field], 12000, pass);
                 EXPECT_NEAR(b.frame.signal(field) / a.frame.signal(field), b.ms[field] / a.ms[field], 0.01);
             }
             EXPECT_NEAR(b.frame.signal(1) / b.frame.signal(0), b.ms[1] / b.ms[0], 0.03);
         } else {
-            EXPECT_NEAR(a.ms[0], 20000, 500);
-            EXPECT_NEAR(b.ms[0], 40000, 500);
+            EXPECT_NEAR(a.ms[0], 12000, pass);
+            EXPECT_NEAR(b.ms[0], 24000, pass);
             EXPECT_EQ(b.ms[1], 0); // field 1 went to the guide frames
             EXPECT_NEAR(b.frame.signal() / a.frame.signal(), b.ms[0] / a.ms[0], 0.01);
         }
-        // A guide frame is its own short exposure, whatever the main one does.
+        // A guide frame holds only the light since the previous one (its own
+        // wait, then the previous window's download and the loop's pass),
+        // whatever the main exposure does.
         int guides = 0;
-        for (const sim::ReadRecord& r : rig.cam.reads())
+        for (const sim::ReadRecord& r : rig.cam.reads()) {
             if (r.mode == 1) {
                 ++guides;
-                EXPECT_EQ(r.integrated_ms[r.field], 300);
+                EXPECT_LE(r.integrated_ms[r.field], (c.guide >= 500 ? c.guide : 0) + 200);
+                if (c.guide >= 500) {
+                    EXPECT_GE(r.integrated_ms[r.field], c.guide);
+                }
             }
-        EXPECT_GT(guides, 20);
+        }
+        EXPECT_GT(guides, 12);
     }
     // The binned self-guided frame carries field 0 alone: half an unguided one.
     Rig plain(bright_sky(), dithered_sensor());
     const Frame unguided = take(plain, Mode::binned, 20000, true);
     Rig guided(bright_sky(), dithered_sensor());
-    const Guided g = self_guided(guided, 20000, 300, false);
+    const Guided g = self_guided(guided, 20000, 600, false);
     EXPECT_NEAR(g.frame.signal() / unguided.signal(), 0.5 * g.ms[0] / 20000, 0.01);
 }
 
@@ -619,6 +659,13 @@ TEST(SimCamera, InjectedFaultsReachTheCaller)
     EXPECT_EQ(short_read.bytes, zq::binned_bytes / 2);
 
     rig.cam.reset();
+    rig.cam.faults().timed_out_block_read = 1;
+    ASSERT_TRUE(rig.cam.write_report(report, 9).ok());
+    const TransferResult timed_out = rig.cam.read_block(buffer.data(), buffer.size());
+    EXPECT_EQ(timed_out.bytes, 0u);
+    EXPECT_EQ(timed_out.error, ETIMEDOUT);
+
+    rig.cam.reset();
     rig.cam.faults().disconnect_after_commands = 3;
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(rig.cam.write_report(report, 9).ok());
@@ -633,6 +680,38 @@ TEST(SimCamera, InjectedFaultsReachTheCaller)
     const CameraDiscovery d = rig.cam.discover();
     EXPECT_TRUE(d.command_channel);
     EXPECT_FALSE(d.data_channel);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SimCamera, TheProgramGetsTheSharedCameraOnTheSharedSky)
+{
+    setenv("QUILLON_SIM_DRIFT", "0.5,-0.25", 1);
+    setenv("QUILLON_SIM_SEEING", "0", 1);
+    SimCamera& camera = sim::install_simulated_camera();
+    unsetenv("QUILLON_SIM_DRIFT");
+    unsetenv("QUILLON_SIM_SEEING");
+    EXPECT_EQ(&camera_transport(), &camera);
+    EXPECT_EQ(&camera.sky(), &sim::shared_sky());
+    const CameraDiscovery found = camera_transport().discover();
+    EXPECT_TRUE(found.command_channel && found.data_channel);
+    EXPECT_EQ(found.records.size(), 2u);
+
+    // The mount's drift, as the environment asked.
+    wait_ms(10000);
+    EXPECT_NEAR(sim::shared_sky().offset_x(), 5.0, 1e-9);
+    EXPECT_NEAR(sim::shared_sky().offset_y(), -2.5, 1e-9);
+
+    // The next test finds both as new.
+    camera.faults().short_block_read = 1;
+    sim::reset_simulation();
+    EXPECT_EQ(camera.faults().short_block_read, 0);
+    EXPECT_EQ(sim::shared_sky().offset_x(), 0);
+    unsigned char report[9] = { 0, 2, 1 };
+    EXPECT_TRUE(camera.write_report(report, 9).disconnected); // closed until discovered again
+    set_camera_transport(nullptr);
 }
 
 } // namespace
