@@ -86,9 +86,9 @@ namespace {
 
 } // namespace
 
-std::mutex& sky_mutex()
+std::recursive_mutex& sky_mutex()
 {
-    static std::mutex m;
+    static std::recursive_mutex m;
     return m;
 }
 
@@ -137,6 +137,14 @@ void SimulatedMount::drop_replies(std::int64_t now_ms)
     std::lock_guard lock(mutex_);
     while (!replies_.empty() && replies_.front().first <= now_ms)
         replies_.pop_front();
+}
+
+std::optional<std::int64_t> SimulatedMount::next_reply_due() const
+{
+    std::lock_guard lock(mutex_);
+    if (replies_.empty())
+        return std::nullopt;
+    return replies_.front().first;
 }
 
 void SimulatedMount::advance_to(std::int64_t now_ms)

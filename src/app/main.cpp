@@ -1,7 +1,14 @@
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
 #include "app/host.h"
 #include "app/quillon_app.h"
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "devices/qt_serial_port.h"
+#include "sim/telescope_pty.h"
+#include "telescope/serial_port.h"
 #include "ui/qt_host.h"
 
 int main(int argc, char** argv)
@@ -13,9 +20,26 @@ int main(int argc, char** argv)
     // show a box. The program keeps the system clock.
     QtHost qt_host;
     set_host(&qt_host);
+    QtSerialPort serial;
+    set_serial_port(&serial);
+
+    const char* simulator = std::getenv("QUILLON_SIMULATOR");
+    if (simulator != nullptr && std::strcmp(simulator, "1") == 0) {
+        // The simulated telescope answers on Com 1. A fresh data root starts
+        // with it chosen, so go-to and guiding work at once; written
+        // settings keep what the user chose.
+        std::error_code ec;
+        if (!std::filesystem::exists(ini_file, ec)) {
+            telescope = 'l';
+            slewcom = '1';
+        }
+        sim::start_simulated_telescope_pty();
+    }
+
     app.InitInstance();
     qt_host.set_window(app.client());
     const int result = app.exec();
+    set_serial_port(nullptr);
     set_host(nullptr);
     return result;
 }

@@ -24,6 +24,7 @@
 #include "app/clock.h"
 #include "app/state.h"
 #include "devices/qt_serial_port.h"
+#include "sim/telescope_pty.h"
 #include "store/settings_file.h"
 #include "telescope/control_box.h"
 #include "telescope/lx200.h"
@@ -237,4 +238,46 @@ TEST(QtSerialPort, OtherEndClosingFailsOnceThenStaysClosed)
     ASSERT_EQ(test_env().host.boxes.size(), 1u);
     EXPECT_EQ(test_env().host.boxes[0].text.rfind("ERROR ", 0), 0u);
     EXPECT_EQ(comfound, 0);
+}
+
+TEST(SimulatedTelescopePty, AnswersTheProgramThroughTheRealPort)
+{
+    sim::PointingRecord sky;
+    sim::SimulatedMount mount(sky);
+    mount.set_guide_rate(5.0, 4.0);
+    sim::TelescopePty pty(mount);
+    ASSERT_TRUE(pty.start(1)) << pty.error();
+    EXPECT_EQ(std::filesystem::read_symlink(home_path("ports/COM1")).string().rfind("/dev/pts/", 0), 0u);
+
+    RealLink link;
+    slewcom = '1';
+    telescope = 'l';
+    SaveINIFile(ini_file.c_str());
+    comm_check();
+    ASSERT_EQ(comfound, 1);
+
+    move_telescope('m', 31);
+    GetInfo();
+    EXPECT_STREQ(move_error, "M31 GAL MAG 3.4                 #");
+    {
+        std::lock_guard lock(sim::sky_mutex());
+        EXPECT_EQ(sky.goto_count, 1);
+        EXPECT_NEAR(sky.dec, 41.0 + 16.0 / 60, 1e-3);
+    }
+
+    // A guide pulse east of 400 ms at 5 px/s moves the field about 2 px;
+    // the pty's scheduling blurs it a little.
+    slewdir = 'e';
+    slew_time = 400;
+    drive_slew();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        std::lock_guard lock(sim::sky_mutex());
+        std::printf("400 ms east pulse through the pty moved %.3f px (5 px/s)\n", sky.offset_x);
+        EXPECT_NEAR(sky.offset_x, 2.0, 0.25);
+    }
+    EXPECT_EQ(mount.rate(), 'G');
+    close_drive();
+    pty.stop();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(home_path("ports/COM1"))));
 }
