@@ -219,6 +219,12 @@ std::uint8_t SimulatedMount::box_byte() const
 
 double SimulatedMount::altitude_of(double ra_hours, double dec_degrees) const
 {
+    std::lock_guard lock(mutex_);
+    return altitude_locked(ra_hours, dec_degrees);
+}
+
+double SimulatedMount::altitude_locked(double ra_hours, double dec_degrees) const
+{
     // Local sidereal time from the program clock's wall time.
     const double days = static_cast<double>(program_clock().now_seconds()) / 86400.0 + 2440587.5 - 2451545.0;
     const double gmst = std::fmod(18.697374558 + 24.06570982441908 * days, 24.0);
@@ -324,7 +330,7 @@ void SimulatedMount::go_to(std::int64_t now_ms)
         reply("2No Object Selected#", now_ms);
         return;
     }
-    const double altitude = altitude_of(target_->ra_hours, target_->dec_degrees);
+    const double altitude = altitude_locked(target_->ra_hours, target_->dec_degrees);
     if (altitude < 0.0) {
         reply("1Object Below Horizon#", now_ms);
         return;

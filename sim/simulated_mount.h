@@ -78,6 +78,7 @@ private:
     };
 
     void advance_locked(std::int64_t now_ms);
+    double altitude_locked(double ra_hours, double dec_degrees) const;
     void move_axis(Axis& axis, double seconds, int dir, double multiplier, bool x);
     void hear_text(char c, std::int64_t now_ms);
     void hear_box(std::uint8_t byte, std::int64_t now_ms);
