@@ -23,6 +23,7 @@
 
 #include "app/clock.h"
 #include "app/state.h"
+#include "app/text_field.h"
 #include "devices/qt_serial_port.h"
 #include "sim/telescope_pty.h"
 #include "store/settings_file.h"
@@ -277,6 +278,29 @@ TEST(SimulatedTelescopePty, AnswersTheProgramThroughTheRealPort)
         EXPECT_NEAR(sky.offset_x, 2.0, 0.25);
     }
     EXPECT_EQ(mount.rate(), 'G');
+
+    // The control box at 300 baud: the mount reads the line speed off the
+    // pseudo-terminal and follows the relay bytes, not text.
+    close_drive();
+    telescope = 'b';
+    comfound = 0;
+    SaveINIFile(ini_file.c_str());
+    comm_check();
+    ASSERT_EQ(gotcontrolbox, 1);
+    slewdir = 'n';
+    slew_time = 400;
+    interface_slew();
+    set_text(tele_speed, "#:RS#");
+    set_text(move_direction, "#:Me#");
+    start_move();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        std::lock_guard lock(sim::sky_mutex());
+        std::printf("400 ms north box pulse through the pty moved %.3f px (4 px/s)\n", sky.offset_y);
+        EXPECT_NEAR(sky.offset_y, 1.6, 0.25);
+        EXPECT_NEAR(sky.offset_x, 2.0, 0.25);
+    }
+    EXPECT_EQ(mount.box_byte(), 0x00);
     close_drive();
     pty.stop();
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(home_path("ports/COM1"))));
