@@ -67,12 +67,15 @@
 namespace sim {
 
 namespace zq {
-    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5)
+    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5, bool guide_alignment)
     {
         // The program sends byte 3 = first line + 9 and byte 5 = (first column
         // + 24) / 3, the camera counting 9 lines and 8 column groups of 3 before
         // the sensor. Column groups start the window on a multiple of 3.
-        return { static_cast<int>(byte3) - 9, static_cast<int>(byte5) * 3 - 24 };
+        int line = static_cast<int>(byte3) - 9;
+        if (guide_alignment && line > 0)
+            line += line % 10;
+        return { line, static_cast<int>(byte5) * 3 - 24 };
     }
 } // namespace zq
 
@@ -421,7 +424,8 @@ std::vector<unsigned char> SimCamera::read_out(int mode, const std::array<unsign
     } else {
         out.resize(zq::window_bytes);
         // Lines and columns past the sensor read as overscan: bias and noise.
-        const zq::WindowOrigin o = zq::window_origin(command[3], command[5]);
+        const zq::WindowOrigin o
+            = zq::window_origin(command[3], command[5], settings_.window_guide_alignment);
         for (int r = 0; r < zq::window_size; ++r)
             for (int c = 0; c < zq::window_size; ++c) {
                 const int line = o.line + r;

@@ -400,6 +400,9 @@ TEST(SimCamera, PlacesTheWindowWhereItsBytesPutItAndReadsOverscanPastTheSensor)
 {
     EXPECT_EQ(zq::window_origin(74, 112).line, 65);
     EXPECT_EQ(zq::window_origin(74, 112).column, 312);
+    // The guider's alignment: focus_y 65 puts the window's first line at 70.
+    EXPECT_EQ(zq::window_origin(74, 112, true).line, 70);
+    EXPECT_EQ(zq::window_origin(9 + 160, 112, true).line, 160);
 
     struct Case {
         int fx, fy;
