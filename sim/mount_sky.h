@@ -47,6 +47,7 @@ public:
 
 // Held by whoever touches the shared sky model: the simulated telescope's
 // pseudo-terminal thread moves it while the program's thread renders frames.
-std::mutex& sky_mutex();
+// Recursive, as the camera's transfer ends with a wipe.
+std::recursive_mutex& sky_mutex();
 
 } // namespace sim

@@ -86,9 +86,9 @@ namespace {
 
 } // namespace
 
-std::mutex& sky_mutex()
+std::recursive_mutex& sky_mutex()
 {
-    static std::mutex m;
+    static std::recursive_mutex m;
     return m;
 }
 
@@ -137,6 +137,14 @@ void SimulatedMount::drop_replies(std::int64_t now_ms)
     std::lock_guard lock(mutex_);
     while (!replies_.empty() && replies_.front().first <= now_ms)
         replies_.pop_front();
+}
+
+std::optional<std::int64_t> SimulatedMount::next_reply_due() const
+{
+    std::lock_guard lock(mutex_);
+    if (replies_.empty())
+        return std::nullopt;
+    return replies_.front().first;
 }
 
 void SimulatedMount::advance_to(std::int64_t now_ms)
@@ -210,6 +218,12 @@ std::uint8_t SimulatedMount::box_byte() const
 }
 
 double SimulatedMount::altitude_of(double ra_hours, double dec_degrees) const
+{
+    std::lock_guard lock(mutex_);
+    return altitude_locked(ra_hours, dec_degrees);
+}
+
+double SimulatedMount::altitude_locked(double ra_hours, double dec_degrees) const
 {
     // Local sidereal time from the program clock's wall time.
     const double days = static_cast<double>(program_clock().now_seconds()) / 86400.0 + 2440587.5 - 2451545.0;
@@ -316,7 +330,7 @@ void SimulatedMount::go_to(std::int64_t now_ms)
         reply("2No Object Selected#", now_ms);
         return;
     }
-    const double altitude = altitude_of(target_->ra_hours, target_->dec_degrees);
+    const double altitude = altitude_locked(target_->ra_hours, target_->dec_degrees);
     if (altitude < 0.0) {
         reply("1Object Below Horizon#", now_ms);
         return;

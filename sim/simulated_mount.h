@@ -33,6 +33,8 @@ public:
     std::string take_replies(std::int64_t now_ms, std::size_t max_count);
     // Drops the reply bytes due by `now_ms` (a receive-queue clear).
     void drop_replies(std::int64_t now_ms);
+    // When the next reply byte falls due; nothing when none is waiting.
+    std::optional<std::int64_t> next_reply_due() const;
     // Brings the moves in progress up to `now_ms`.
     void advance_to(std::int64_t now_ms);
 
@@ -76,6 +78,7 @@ private:
     };
 
     void advance_locked(std::int64_t now_ms);
+    double altitude_locked(double ra_hours, double dec_degrees) const;
     void move_axis(Axis& axis, double seconds, int dir, double multiplier, bool x);
     void hear_text(char c, std::int64_t now_ms);
     void hear_box(std::uint8_t byte, std::int64_t now_ms);

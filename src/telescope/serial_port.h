@@ -5,6 +5,8 @@
 // mount.
 #pragma once
 
+#include <string>
+
 // Negative results.
 constexpr int serial_no_such_port = -1; // no device for this port number
 constexpr int serial_not_open = -2; // the port is not open
@@ -16,6 +18,11 @@ constexpr int serial_io_error = -4; // the device failed or went away
 // 8 = 57600, 9 = 115200. Returns the rate in bits per second, or -1 for a
 // code outside the table.
 int serial_baud_rate(int code);
+
+// The device of port `port` (0 is "Com 1"): <data root>/ports/COM<n> when
+// that entry exists (a link to /dev/ttyUSB0, or the simulator's
+// pseudo-terminal), else /dev/ttyS<n-1>.
+std::string serial_device_path(int port);
 
 // Line control characters of dtr() and rts().
 constexpr char serial_set = 'S';

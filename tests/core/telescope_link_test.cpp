@@ -11,7 +11,9 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "sim/in_process_port.h"
+#include "sim/in_process_telescope.h"
 #include "sim/simulated_mount.h"
+#include "sim/sky_model.h"
 #include "store/settings_file.h"
 #include "telescope/control_box.h"
 #include "telescope/lx200.h"
@@ -346,4 +348,31 @@ TEST(SimulatedMount, PulsesMoveTheSkyAtTheGuideRateWithBacklash)
     test_env().clock.advance(1000);
     link.mount.advance_to(now());
     EXPECT_NEAR(link.sky.offset_x, 2.0, 1e-9);
+}
+
+TEST(SimulatedMount, GoToAndPulsesMoveTheFieldTheCameraSees)
+{
+    sim::SkyModel model;
+    sim::InProcessTelescope scope(model);
+    telescope = 'l';
+    ASSERT_EQ(drive_check(), 1);
+
+    ASSERT_EQ(move_telescope('m', 31), '0');
+    const auto m31 = model.stars_on_sensor(0, 0, 0);
+    ASSERT_FALSE(m31.empty());
+    ASSERT_EQ(move_telescope('m', 81), '0');
+    EXPECT_NEAR(model.dec_degrees(), 69.0 + 4.0 / 60, 1e-3);
+    const auto m81 = model.stars_on_sensor(0, 0, 0);
+    EXPECT_TRUE(m81.size() != m31.size() || m81.front().x != m31.front().x);
+    ASSERT_EQ(move_telescope('m', 31), '0');
+    const auto back = model.stars_on_sensor(0, 0, 0);
+    ASSERT_EQ(back.size(), m31.size());
+    EXPECT_DOUBLE_EQ(back.front().x, m31.front().x);
+
+    // A guide pulse east moves every star right by rate x time.
+    slewdir = 'e';
+    slew_time = 600;
+    drive_slew();
+    EXPECT_NEAR(model.offset_x(), 3.0, 1e-9);
+    EXPECT_NEAR(model.offset_y(), 0.0, 1e-9);
 }
