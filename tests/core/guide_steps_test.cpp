@@ -79,23 +79,6 @@ TEST(GuideCorrection, ErrorsFromTheCentroidAgainstTheReference)
     EXPECT_TRUE(got.skipped);
 }
 
-TEST(GuideCorrection, SwappedLettersAndReferenceTenths)
-{
-    // "Swap e/w direction": the east correction goes out as the letter w,
-    // and a later real west error is no reversal.
-    e = 'w';
-    w = 'e';
-    guide_x1 = guide_y1 = 64;
-    x1dec = 5; // the reference is 64.5
-    y1dec = 0;
-    slewx = slewy = 4;
-    lastslewx = 'w';
-    GuideCorrection got = guide_correction(64, 0, 64, 0);
-    EXPECT_EQ(got.x3, 500);
-    EXPECT_EQ(got.ra.direction, 'w');
-    EXPECT_EQ(got.ra.ms, 125);
-}
-
 TEST(GuiderTraining, ReplaysATraceToRatesAndBacklash)
 {
     // Two-second training: north twice by 8 and 8 lines, south by 6 (2 lost
