@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -220,6 +223,28 @@ TEST(QtSerialPort, OtherEndClosingFailsOnceThenStaysClosed)
         std::printf("closed pty: 1000 reads in %.2f ms\n", ms);
         EXPECT_EQ(results.front(), serial_io_error);
         EXPECT_EQ(std::count(results.begin(), results.end(), serial_not_open), 999);
+    }
+
+    // Idle in the event loop when the other end goes: the port closes
+    // itself instead of spinning on the error, and the next operation
+    // reports it once.
+    {
+        Pty pty;
+        ASSERT_GE(pty.master, 0);
+        RealLink link;
+        slewcom = '1';
+        ASSERT_EQ(drive_check(), 1);
+        pty.close_master();
+        const std::clock_t cpu_start = std::clock();
+        QEventLoop idle;
+        QTimer::singleShot(300, &idle, &QEventLoop::quit);
+        idle.exec();
+        const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+        std::printf("closed pty, 300 ms idle in the event loop: %.1f ms of CPU\n", cpu_ms);
+        EXPECT_FALSE(link.serial.is_open(0));
+        char buffer[8];
+        EXPECT_EQ(serial_port().gets(Port, buffer, sizeof buffer), serial_io_error);
+        EXPECT_EQ(serial_port().gets(Port, buffer, sizeof buffer), serial_not_open);
     }
 
     // A guide move: one message, the port released, a reconnect on the
