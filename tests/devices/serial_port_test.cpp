@@ -195,9 +195,10 @@ TEST(QtSerialPort, ControlBoxPulseTimingAtTheOtherEnd)
         off_gaps.push_back(off - slew);
         std::printf("control box pulse %3d ms: 0x01->0x11 %.2f ms, 0x11->0x00 %.2f ms (%+.2f)\n", slew, on,
             off, off - slew);
-        // Generous bounds only: the figures above are the measurement.
-        EXPECT_LT(on, 50.0);
-        EXPECT_LT(std::abs(off - slew), 50.0);
+        // A loaded machine delays the reader: the figures are the
+        // measurement, the bounds catch only gross faults.
+        EXPECT_LT(on, 200.0);
+        EXPECT_LT(std::abs(off - slew), 200.0);
         arrivals.clear();
     }
     stop = true;
@@ -300,7 +301,7 @@ TEST(SimulatedTelescopePty, AnswersTheProgramThroughTheRealPort)
     {
         std::lock_guard lock(sim::sky_mutex());
         std::printf("400 ms east pulse through the pty moved %.3f px (5 px/s)\n", sky.offset_x);
-        EXPECT_NEAR(sky.offset_x, 2.0, 0.25);
+        EXPECT_NEAR(sky.offset_x, 2.0, 0.5);
     }
     EXPECT_EQ(mount.rate(), 'G');
 
@@ -322,8 +323,8 @@ TEST(SimulatedTelescopePty, AnswersTheProgramThroughTheRealPort)
     {
         std::lock_guard lock(sim::sky_mutex());
         std::printf("400 ms north box pulse through the pty moved %.3f px (4 px/s)\n", sky.offset_y);
-        EXPECT_NEAR(sky.offset_y, 1.6, 0.25);
-        EXPECT_NEAR(sky.offset_x, 2.0, 0.25);
+        EXPECT_NEAR(sky.offset_y, 1.6, 0.5);
+        EXPECT_NEAR(sky.offset_x, 2.0, 0.5);
     }
     EXPECT_EQ(mount.box_byte(), 0x00);
     close_drive();
