@@ -8,6 +8,7 @@
 
 #include "app/clock.h"
 #include "app/wait.h"
+#include "sim/mount_sky.h"
 
 // The exposure model
 // ------------------
@@ -267,6 +268,8 @@ int SimCamera::fields_of_last_transfer() const
 
 void SimCamera::wipe(int fields)
 {
+    // The simulated telescope's thread moves the same sky.
+    std::lock_guard sky_lock(sky_mutex());
     const std::int64_t t = now();
     double ix = 0, iy = 0;
     sky_.offset_integral(t, ix, iy);
@@ -281,6 +284,7 @@ void SimCamera::wipe(int fields)
 
 void SimCamera::transfer(int fields)
 {
+    std::lock_guard sky_lock(sky_mutex());
     const std::int64_t t = now();
     double ix = 0, iy = 0;
     sky_.offset_integral(t, ix, iy);

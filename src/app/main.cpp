@@ -1,14 +1,19 @@
+#include <QCoreApplication>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
 #include "app/host.h"
 #include "app/quillon_app.h"
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "devices/qt_serial_port.h"
 #include "devices/usb_camera_transport.h"
 #include "sim/sim.h"
+#include "sim/telescope_pty.h"
+#include "telescope/serial_port.h"
 #include "ui/qt_host.h"
 #include "ui/repainting_clock.h"
-
-#include <QCoreApplication>
-#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -21,17 +26,33 @@ int main(int argc, char** argv)
     set_host(&qt_host);
     RepaintingClock clock;
     set_clock(&clock);
-    // The real camera unless the simulator is asked for; the bus is first
-    // looked at by the first camera command. A download blocks input, as
-    // the camera command wants, but the window keeps repainting.
-    if (const char* simulator = std::getenv("QUILLON_SIMULATOR"); simulator == nullptr || *simulator == '\0')
+    QtSerialPort serial;
+    set_serial_port(&serial);
+
+    const char* simulator = std::getenv("QUILLON_SIMULATOR");
+    if (simulator != nullptr && std::strcmp(simulator, "1") == 0) {
+        // The simulated camera and telescope share one sky; the telescope
+        // answers on Com 1. A fresh data root starts with it chosen, so go-to
+        // and guiding work at once; written settings keep what the user chose.
+        sim::install_simulated_camera();
+        std::error_code ec;
+        if (!std::filesystem::exists(ini_file, ec)) {
+            telescope = 'l';
+            slewcom = '1';
+        }
+        sim::start_simulated_telescope_pty();
+    } else {
+        // The real camera; the bus is first looked at by the first camera
+        // command. A download blocks input, as the camera command wants, but
+        // the window keeps repainting.
         install_usb_camera_transport(
             [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    else
-        sim::install_simulated_camera();
+    }
+
     app.InitInstance();
     qt_host.set_window(app.client());
     const int result = app.exec();
+    set_serial_port(nullptr);
     set_host(nullptr);
     set_clock(nullptr);
     return result;

@@ -132,6 +132,15 @@ extern int pick_star_save;          // star picking was on when the camera comma
 extern int backlashx, backlashy, hystx, hysty;
 extern int ignore_small;
 
+// -- serial link (LX200 and control box)
+extern int Baud, Parity, StopBits, DataBits;  // line settings of the open port
+extern int comfound;                          // the link was opened in this run
+extern char move_error[100];                  // the telescope's last text ("Info from Scope")
+extern char move_direction[7];                // hand-move command, e.g. "#:Me#"
+extern char focus_direction[7];               // focuser command, "#:F+#" or "#:F-#"
+extern int tele_moving, tele_focussing;       // a hand move / focuser move is running
+extern int slew_time;                         // ms of the next timed guide move
+
 // -- centroid and guide frame
 extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
 extern int x3, y3;                  // offsets in thousandths of a pixel

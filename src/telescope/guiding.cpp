@@ -1,22 +1,10 @@
-// Self-guiding needs the guider and the control box link, which are not in
-// this build yet: until they are, self-guiding refuses to start with the
-// telescope's own message, and the probe says the port could not be opened.
+// Self-guiding needs the guider, which is not in this build yet: until it is,
+// a self-guided exposure refuses to start with the telescope's own message,
+// and the exposure it belongs to is not taken.
 #include "telescope/guiding.h"
 
 #include "app/messages.h"
 #include "app/state.h"
-
-int comfound;
-
-int interface_check()
-{
-    messages(50, "Open Communications Failed");
-    return 0;
-}
-
-void interface_CR()
-{
-}
 
 int StartSelfGuide()
 {

@@ -5,11 +5,24 @@
 // mount.
 #pragma once
 
+#include <string>
+
 // Negative results.
-constexpr int serial_no_such_port = -1;   // no device for this port number
-constexpr int serial_not_open = -2;       // the port is not open
-constexpr int serial_bad_argument = -3;   // a code or size the port cannot take
-constexpr int serial_io_error = -4;       // the device failed or went away
+constexpr int serial_no_such_port = -1; // no device for this port number
+constexpr int serial_not_open = -2; // the port is not open
+constexpr int serial_bad_argument = -3; // a code or size the port cannot take
+constexpr int serial_io_error = -4; // the device failed or went away
+
+// The baud codes of baud(): the classic serial library's table, 0 = 110,
+// 1 = 300, 2 = 1200, 3 = 2400, 4 = 4800, 5 = 9600, 6 = 19200, 7 = 38400,
+// 8 = 57600, 9 = 115200. Returns the rate in bits per second, or -1 for a
+// code outside the table.
+int serial_baud_rate(int code);
+
+// The device of port `port` (0 is "Com 1"): <data root>/ports/COM<n> when
+// that entry exists (a link to /dev/ttyUSB0, or the simulator's
+// pseudo-terminal), else /dev/ttyS<n-1>.
+std::string serial_device_path(int port);
 
 // Line control characters of dtr() and rts().
 constexpr char serial_set = 'S';
