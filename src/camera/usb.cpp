@@ -117,7 +117,8 @@ bool WriteUSBdevice(const unsigned char* data, int count)
         return false;
     unsigned char report[255];
     report[0] = 0;
-    std::memcpy(report + 1, data, static_cast<std::size_t>(count));
+    if (count > 0)
+        std::memcpy(report + 1, data, static_cast<std::size_t>(count));
     const TransferResult sent = camera_transport().write_report(report, static_cast<std::size_t>(count) + 1);
     BytesWritten = static_cast<std::uint32_t>(sent.bytes);
     if (sent.disconnected) {

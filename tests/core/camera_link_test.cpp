@@ -53,7 +53,7 @@ public:
         if (!blocks.empty())
             blocks.pop_front();
         const std::size_t n = std::min(block.size(), length);
-        std::memcpy(buffer, block.data(), n);
+        std::copy_n(block.begin(), n, buffer);
         return { n, 0, false };
     }
     void close() override { }
