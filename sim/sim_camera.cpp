@@ -53,8 +53,9 @@
 //     exposure, then 5 and 4 with no clear between put both fields in the
 //     registers and the read delivers field 1 (the last named): E each.
 //   self-guiding: the guide frames transfer field 1 (4) again and again,
-//     each a fresh exposure of field 1, while field 0 keeps the main
-//     exposure; at the end 5 moves field 0 (E). A binned read of it carries
+//     each holding field 1's light since the one before (their reads carry
+//     the main exposure's bytes, 0, so the camera does not time them), while
+//     field 0 keeps the main exposure; at the end 5 moves field 0 (E). A binned read of it carries
 //     field 0 alone (half the light of an unguided binned frame). With the
 //     frame switch the halves trade places at mid-exposure: 5 and a field
 //     read take field 0's first half, a wipe starts both afresh, the guide
@@ -67,12 +68,15 @@
 namespace sim {
 
 namespace zq {
-    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5)
+    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5, bool guide_alignment)
     {
         // The program sends byte 3 = first line + 9 and byte 5 = (first column
         // + 24) / 3, the camera counting 9 lines and 8 column groups of 3 before
         // the sensor. Column groups start the window on a multiple of 3.
-        return { static_cast<int>(byte3) - 9, static_cast<int>(byte5) * 3 - 24 };
+        int line = static_cast<int>(byte3) - 9;
+        if (guide_alignment && line > 0)
+            line += line % 10;
+        return { line, static_cast<int>(byte5) * 3 - 24 };
     }
 } // namespace zq
 
@@ -111,7 +115,7 @@ void FrameNoise::seed(std::uint64_t s)
 const std::vector<double>& FrameNoise::table()
 {
     // The normal quantile at the middle of each of 65,536 equal slices,
-    // found by bisection on erfc: exact to the last bits, and computed once.
+    // found by bisection on erfc to 1e-11, and computed once.
     static const std::vector<double> quantiles = [] {
         std::vector<double> q(65536);
         for (std::size_t i = 0; i < q.size(); ++i) {
@@ -241,7 +245,7 @@ TransferResult SimCamera::write_report(const unsigned char* report, std::size_t 
             transfer(fields_of_last_transfer());
             break;
         default:
-            break; // unknown control commands are ignored, as the camera does
+            break; // other control commands do nothing
         }
     } else if (b[0] == 4) {
         read_pending_ = true;
@@ -323,19 +327,30 @@ void SimCamera::expose_field(int field, std::int64_t t0, std::int64_t t1, double
 
     // Moffat profile: I(r) ~ (1 + r^2 / a^2)^-beta. Each star's stamp is
     // normalised over both fields, so a field gets its own share of the light
-    // and the total never depends on where the star falls on the pixels.
+    // and the total never depends on where the star falls on the pixels. The
+    // stamp is a disc reaching out to where the wing falls below a tenth of
+    // an ADU per second, so bright stars keep their halo and faint ones cost
+    // little.
     const double fwhm = sky_.settings().fwhm_px;
     const double alpha = fwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / moffat_beta) - 1.0));
-    const int radius = static_cast<int>(std::ceil(4.0 * fwhm));
     const double inv_a2 = 1.0 / (alpha * alpha);
-    const int side = 2 * radius + 1;
-    std::vector<double> stamp(std::size_t(side) * side);
-    for (const SensorStar& s : sky_.stars_on_sensor(dx, dy, radius + 1)) {
+    const double peak_share = (moffat_beta - 1.0) / (3.14159265358979323846 * alpha * alpha);
+    std::vector<double> stamp;
+    for (const SensorStar& s : sky_.stars_on_sensor(dx, dy, 60)) {
+        const double wing = std::cbrt(std::max(1.0, s.flux * peak_share / 0.1)) - 1.0;
+        const int radius = std::clamp(static_cast<int>(std::ceil(alpha * std::sqrt(wing))),
+            static_cast<int>(std::ceil(2.0 * fwhm)), 60);
+        const int side = 2 * radius + 1;
         const int cx = static_cast<int>(std::lround(s.x));
         const int cy = static_cast<int>(std::lround(s.y));
+        if (cx + radius < 0 || cx - radius >= zq::width || cy + radius < 0 || cy - radius >= zq::height)
+            continue;
+        stamp.assign(std::size_t(side) * side, 0.0);
         double total = 0;
         for (int j = 0; j < side; ++j)
             for (int i = 0; i < side; ++i) {
+                if ((i - radius) * (i - radius) + (j - radius) * (j - radius) > radius * radius)
+                    continue;
                 const double rx = cx - radius + i - s.x;
                 const double ry = cy - radius + j - s.y;
                 const double q = 1.0 + (rx * rx + ry * ry) * inv_a2;
@@ -413,7 +428,8 @@ std::vector<unsigned char> SimCamera::read_out(int mode, const std::array<unsign
     } else {
         out.resize(zq::window_bytes);
         // Lines and columns past the sensor read as overscan: bias and noise.
-        const zq::WindowOrigin o = zq::window_origin(command[3], command[5]);
+        const zq::WindowOrigin o
+            = zq::window_origin(command[3], command[5], settings_.window_guide_alignment);
         for (int r = 0; r < zq::window_size; ++r)
             for (int c = 0; c < zq::window_size; ++c) {
                 const int line = o.line + r;

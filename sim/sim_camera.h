@@ -46,7 +46,11 @@ namespace zq {
         int line = 0;
         int column = 0;
     };
-    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5);
+    // With `guide_alignment` the first line moves on by its own last decimal
+    // digit (line + line mod 10), the read-out alignment the guide-frame
+    // calculation assumes (it looks for the star focus_y mod 10 lines higher
+    // in the window than in the frame).
+    WindowOrigin window_origin(unsigned char byte3, unsigned char byte5, bool guide_alignment = false);
 } // namespace zq
 
 struct SensorSettings {
@@ -62,6 +66,7 @@ struct SensorSettings {
     int binned_download_ms = 1200;
     int field_download_ms = 1700;
     int window_download_ms = 150;
+    bool window_guide_alignment = false; // see zq::window_origin
 };
 
 // Faults a test can ask for, to exercise the real transport's callers.

@@ -369,10 +369,40 @@ TEST(SimCamera, SendsEachReadModeInItsLayout)
     EXPECT_EQ((8 * 832 + 26) * 2, 13364);
 }
 
+TEST(SimCamera, ABinnedSampleIsTheLightOfItsFourPixels)
+{
+    // Three like exposures read binned, as field 0 and as field 1.
+    Rig rig;
+    auto expose = [&](int transfer) {
+        rig.control(2), rig.control(1);
+        wait_ms(3000);
+        rig.control(transfer);
+    };
+    expose(3);
+    const Frame b = rig.binned(0);
+    Frame f = rig.full();
+    expose(5);
+    rig.field(f, 0, 0);
+    expose(4);
+    rig.field(f, 0, 1);
+    double worst = 0;
+    for (int y = 0; y < 290; ++y)
+        for (int x = 0; x < 376; ++x) {
+            const double four = f.at(2 * x, 2 * y) + f.at(2 * x + 1, 2 * y) + f.at(2 * x, 2 * y + 1)
+                + f.at(2 * x + 1, 2 * y + 1) - 4 * bias;
+            worst = std::max(worst, std::abs(b.at(x, y) - bias - four));
+        }
+    EXPECT_LE(worst, 2.0); // four roundings
+    EXPECT_GT(b.signal(), 0);
+}
+
 TEST(SimCamera, PlacesTheWindowWhereItsBytesPutItAndReadsOverscanPastTheSensor)
 {
     EXPECT_EQ(zq::window_origin(74, 112).line, 65);
     EXPECT_EQ(zq::window_origin(74, 112).column, 312);
+    // The guider's alignment: focus_y 65 puts the window's first line at 70.
+    EXPECT_EQ(zq::window_origin(74, 112, true).line, 70);
+    EXPECT_EQ(zq::window_origin(9 + 160, 112, true).line, 160);
 
     struct Case {
         int fx, fy;
