@@ -30,6 +30,11 @@ QSerialPort* QtSerialPort::open_port(int port, int& result)
         return nullptr;
     }
     QSerialPort* device = ports_[port].get();
+    if (failed_[port]) {
+        failed_[port] = false;
+        result = serial_io_error;
+        return nullptr;
+    }
     if (device == nullptr || !device->isOpen()) {
         result = serial_not_open;
         return nullptr;
@@ -38,12 +43,26 @@ QSerialPort* QtSerialPort::open_port(int port, int& result)
     return device;
 }
 
+int QtSerialPort::checked(int port, int result)
+{
+    if (failed_[port]) {
+        failed_[port] = false;
+        return serial_io_error;
+    }
+    QSerialPort* device = ports_[port].get();
+    if (device != nullptr && device->isOpen() && device_gone(device->error()))
+        return fail(port, "read or write");
+    return result;
+}
+
 int QtSerialPort::fail(int port, const char* what)
 {
     QSerialPort* device = ports_[port].get();
-    qWarning("Com %d: %s failed (%s); port closed", port + 1, what, qPrintable(device->errorString()));
-    device->clearError();
-    device->close();
+    if (device->isOpen()) {
+        qWarning("Com %d: %s failed (%s); port closed", port + 1, what, qPrintable(device->errorString()));
+        device->clearError();
+        device->close();
+    }
     return serial_io_error;
 }
 
@@ -55,7 +74,18 @@ int QtSerialPort::reset(int port, int rx_queue, int tx_queue)
         return serial_bad_argument;
     // Opening again starts afresh, as the library's reset does.
     ports_[port] = std::make_unique<QSerialPort>();
+    failed_[port] = false;
     QSerialPort& device = *ports_[port];
+    // The event loop (idle, or a wait that repaints) sees the failure first:
+    // close at once, or the port reports it thousands of times a second.
+    QObject::connect(
+        &device, &QSerialPort::errorOccurred, &device, [this, port](QSerialPort::SerialPortError error) {
+            QSerialPort* failed = ports_[port].get();
+            if (failed == nullptr || !failed->isOpen() || !device_gone(error))
+                return;
+            fail(port, "read or write");
+            failed_[port] = true;
+        });
     device.setPortName(QString::fromStdString(serial_device_path(port)));
     // Qt queues writes without limit; the receive side keeps what the
     // library's queue would.
@@ -145,13 +175,11 @@ int QtSerialPort::puts(int port, const char* data, int count)
     if (count < 0)
         return serial_bad_argument;
     if (device->write(data, count) != count)
-        return fail(port, "write");
-    // No event loop runs during the program's timed waits: hand the bytes
-    // to the device now so the pulse timing holds.
+        return checked(port, fail(port, "write"));
+    // The program's timed waits may run no event loop: hand the bytes to the
+    // device now so the pulse timing holds.
     device->flush();
-    if (device_gone(device->error()))
-        return fail(port, "write");
-    return count;
+    return checked(port, count);
 }
 
 int QtSerialPort::putc(int port, char byte)
@@ -170,11 +198,11 @@ int QtSerialPort::gets(int port, char* buffer, int max_count)
         return serial_bad_argument;
     // Takes in what the device has received, without waiting.
     device->waitForReadyRead(0);
-    if (device_gone(device->error()))
-        return fail(port, "read");
+    if (const int r = checked(port, 0); r < 0)
+        return r;
     const qint64 got = device->read(buffer, max_count);
     if (got < 0)
-        return fail(port, "read");
+        return checked(port, fail(port, "read"));
     return static_cast<int>(got);
 }
 
@@ -185,8 +213,8 @@ int QtSerialPort::rx_clear(int port)
     if (device == nullptr)
         return result;
     device->waitForReadyRead(0);
-    if (device_gone(device->error()))
-        return fail(port, "read");
+    if (const int r = checked(port, 0); r < 0)
+        return r;
     device->clear(QSerialPort::Input);
     device->readAll();
     return 0;
@@ -196,9 +224,15 @@ int QtSerialPort::done(int port)
 {
     if (!known_port(port))
         return serial_no_such_port;
+    failed_[port] = false;
     if (!ports_[port])
         return serial_not_open;
     ports_[port]->close();
     ports_[port].reset();
     return 0;
+}
+
+bool QtSerialPort::is_open(int port) const
+{
+    return known_port(port) && ports_[port] && ports_[port]->isOpen();
 }

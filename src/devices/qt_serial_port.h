@@ -27,12 +27,21 @@ public:
     int rx_clear(int port) override;
     int done(int port) override;
 
+    // The device of `port` is open (a failed one closes itself).
+    bool is_open(int port) const;
+
 private:
     // The open device of `port`, or nullptr with `result` set negative.
     QSerialPort* open_port(int port, int& result);
     // Closes a port whose device failed; later calls find it closed.
     int fail(int port, const char* what);
+    // The result of an operation that got `result`, unless the device
+    // failed meanwhile (then serial_io_error, once).
+    int checked(int port, int result);
     int line(int port, char cmd, bool dtr);
 
     std::unique_ptr<QSerialPort> ports_[port_count];
+    // The device failed and was closed while the program's event loop ran;
+    // the next operation reports it.
+    bool failed_[port_count] = {};
 };

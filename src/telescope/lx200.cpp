@@ -1,5 +1,6 @@
 #include "telescope/lx200.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +38,8 @@ int send(const std::string& command)
 void read_reply_text()
 {
     char buffer[reply_length + 1];
-    const int got = serial_port().gets(Port, buffer, reply_length);
-    set_text(move_error, std::string_view(buffer, got > 0 ? static_cast<std::size_t>(got) : 0));
+    const int got = std::clamp(serial_port().gets(Port, buffer, reply_length), 0, reply_length);
+    set_text(move_error, std::string_view(buffer, static_cast<std::size_t>(got)));
 }
 
 // One byte of the reply; 0 when nothing has arrived.

@@ -11,9 +11,9 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "sim/in_process_port.h"
+#include "sim/in_process_telescope.h"
 #include "sim/simulated_mount.h"
 #include "sim/sky_model.h"
-#include "sim/sky_model_sky.h"
 #include "store/settings_file.h"
 #include "telescope/control_box.h"
 #include "telescope/lx200.h"
@@ -353,10 +353,7 @@ TEST(SimulatedMount, PulsesMoveTheSkyAtTheGuideRateWithBacklash)
 TEST(SimulatedMount, GoToAndPulsesMoveTheFieldTheCameraSees)
 {
     sim::SkyModel model;
-    sim::SkyModelSky sky(model);
-    sim::SimulatedMount mount(sky);
-    sim::InProcessSerialPort port(mount);
-    set_serial_port(&port);
+    sim::InProcessTelescope scope(model);
     telescope = 'l';
     ASSERT_EQ(drive_check(), 1);
 
@@ -378,5 +375,4 @@ TEST(SimulatedMount, GoToAndPulsesMoveTheFieldTheCameraSees)
     drive_slew();
     EXPECT_NEAR(model.offset_x(), 3.0, 1e-9);
     EXPECT_NEAR(model.offset_y(), 0.0, 1e-9);
-    set_serial_port(nullptr);
 }
