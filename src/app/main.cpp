@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,8 +15,6 @@
 #include "ui/qt_host.h"
 #include "ui/repainting_clock.h"
 
-#include <QCoreApplication>
-
 int main(int argc, char** argv)
 {
     // All globals hold their compiled-in values before anything else runs.
@@ -30,25 +29,24 @@ int main(int argc, char** argv)
     QtSerialPort serial;
     set_serial_port(&serial);
 
-    // The real camera unless the simulator is asked for; the bus is first
-    // looked at by the first camera command. A download blocks input, as
-    // the camera command wants, but the window keeps repainting.
     const char* simulator = std::getenv("QUILLON_SIMULATOR");
-    if (simulator == nullptr || *simulator == '\0') {
-        install_usb_camera_transport([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    } else {
+    if (simulator != nullptr && std::strcmp(simulator, "1") == 0) {
+        // The simulated camera and telescope share one sky; the telescope
+        // answers on Com 1. A fresh data root starts with it chosen, so go-to
+        // and guiding work at once; written settings keep what the user chose.
         sim::install_simulated_camera();
-        if (std::strcmp(simulator, "1") == 0) {
-            // The simulated telescope answers on Com 1. A fresh data root
-            // starts with it chosen, so go-to and guiding work at once;
-            // written settings keep what the user chose.
-            std::error_code ec;
-            if (!std::filesystem::exists(ini_file, ec)) {
-                telescope = 'l';
-                slewcom = '1';
-            }
-            sim::start_simulated_telescope_pty();
+        std::error_code ec;
+        if (!std::filesystem::exists(ini_file, ec)) {
+            telescope = 'l';
+            slewcom = '1';
         }
+        sim::start_simulated_telescope_pty();
+    } else {
+        // The real camera; the bus is first looked at by the first camera
+        // command. A download blocks input, as the camera command wants, but
+        // the window keeps repainting.
+        install_usb_camera_transport(
+            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     }
 
     app.InitInstance();

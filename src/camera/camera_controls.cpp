@@ -4,7 +4,7 @@
 
 #include "app/host.h"
 #include "app/state.h"
-#include "telescope/guiding.h"
+#include "telescope/control_box.h"
 #include "telescope/serial_port.h"
 
 int exposure_unit_ms(char range)
@@ -152,7 +152,7 @@ void probe_control_box()
     interface_check();
     interface_CR();
     if (!comfound)
-        serial_port().done(slewcom - '1');
+        serial_port().done(Port);
 }
 
 // Self-guiding reads its guide frames in the two-exposure high-resolution

@@ -371,6 +371,29 @@ TEST_F(ExposureLoop, DarkAndFlatFromFiles)
     }
 }
 
+TEST_F(ExposureLoop, TheDarkSurvivesTheSmoothingOfHighResolutionFrames)
+{
+    // The vertical smoothing works in the buffer that holds the dark frame:
+    // every frame of the run must still have the dark taken off, not itself.
+    use_full_frame();
+    std::fill(undo_int, undo_int + frame_samples, static_cast<unsigned short>(bias));
+    ASSERT_EQ(save_native_file(home_path("dark.zq").c_str(), undo_int), NativeSave::ok);
+    std::vector<double> shown;
+    host().on_show_frame = [&] { shown.push_back(row_means(image).even); };
+    take('s', 4, [this] {
+        set_camera_mode(CameraMode::high_res_progressive);
+        apply_correction = 1;
+        continuous = 1;
+        no_images = 2;
+        darkframe_remove = 1;
+        DarkFileName = home_path("dark.zq");
+    });
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_GT(shown[0], 100);
+    // Taking a frame off itself would leave next to nothing.
+    EXPECT_GT(shown[1], 0.5 * shown[0]);
+}
+
 TEST_F(ExposureLoop, FocusPeakIgnoresSingleHotPixels)
 {
     struct View : FocusLoopView {
