@@ -21,8 +21,6 @@
 #include "ui/qt_host.h"
 
 namespace {
-TVNDialog* open_dialog = nullptr;
-
 constexpr int focus_side = 128;
 constexpr int peak_line = 18;
 
@@ -268,7 +266,6 @@ TVNDialog::TVNDialog(QWidget* parent)
     buttons->addWidget(help);
     grid->addLayout(buttons, 4, 0, 1, 3);
 
-    open_dialog = this;
     EvInitDialog();
 }
 
@@ -276,13 +273,6 @@ TVNDialog::~TVNDialog()
 {
     if (auto* qt = dynamic_cast<QtHost*>(&host()); qt != nullptr)
         qt->set_focus_view(nullptr);
-    if (open_dialog == this)
-        open_dialog = nullptr;
-}
-
-TVNDialog* TVNDialog::current()
-{
-    return open_dialog;
 }
 
 QAbstractButton* TVNDialog::radio(QWidget* parent, int id, const char* text, std::function<bool()> is_set,

@@ -25,9 +25,6 @@ public:
     explicit TVNDialog(QWidget* parent = nullptr);
     ~TVNDialog() override;
 
-    // The open camera dialog, if any (the host repaints its focus frame).
-    static TVNDialog* current();
-
     // Takes a typed exposure (unless a unit button or an arrow set it), then
     // shows every global again.
     void ShowValues();
