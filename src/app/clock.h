@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 
 class Clock {
 public:
@@ -29,17 +30,28 @@ public:
 };
 
 // A clock that moves only when told (or when something sleeps on it).
+//
+// A loop that polls it without ever sleeping or advancing it would spin
+// forever: after `stall_limit` polls in a row at one time, now_ms() calls
+// `on_stall` (the test support reports a failure there) and throws
+// std::logic_error, so a forgotten wait fails its test instead of hanging it.
 class ManualClock : public Clock {
 public:
     std::int64_t ms = 0;
     std::int64_t epoch_seconds = 1'700'000'000;
     std::tm local{};
+    long stall_limit = 100'000;
+    std::function<void()> on_stall;
 
-    std::int64_t now_ms() override { return ms; }
+    std::int64_t now_ms() override;
     std::int64_t now_seconds() override { return epoch_seconds + ms / 1000; }
     std::tm local_time() override { return local; }
     void sleep_ms(int d) override { ms += d; }
     void advance(std::int64_t d) { ms += d; }
+
+private:
+    std::int64_t polled_ms_ = -1;
+    long polls_ = 0;
 };
 
 // The installed clock; the system clock until set_clock() installs another.

@@ -1,5 +1,9 @@
 #include "app/host.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "app/clock.h"
 #include "app/state.h"
 
 namespace {
@@ -45,4 +49,22 @@ void focus_frame_reset()
     // The 128 x 128 frame centred on column 376, line 129 of 290.
     focus_x = 312;
     focus_y = 65;
+}
+
+int Host::one_sec_delay(int seconds)
+{
+    Clock& clock = program_clock();
+    const std::int64_t end = clock.now_ms() + 1000LL * seconds;
+    for (;;) {
+        if (pump_for_press()) {
+            beep();
+            return 1;
+        }
+        const std::int64_t left = end - clock.now_ms();
+        if (left <= 0)
+            return 0;
+        // Long enough not to spin, short enough that a press ends the wait
+        // at once to the eye.
+        clock.sleep_ms(static_cast<int>(std::min<std::int64_t>(left, 10)));
+    }
 }

@@ -20,9 +20,15 @@ public:
     // The message pump: dispatches pending events; a key press or a left or
     // right button press is a request to stop (see request_stop()).
     virtual void clear_messages() = 0;
-    // Waits `seconds` while dispatching events; returns 1 when a key or
-    // mouse button ended the wait (after one beep), else 0.
-    virtual int one_sec_delay(int seconds) = 0;
+    // The pump of an interruptible wait: dispatches pending events and
+    // returns true when a key or a left or right button was pressed since the
+    // last call. It does not apply the stop request: the waiting caller
+    // decides what a press ends.
+    virtual bool pump_for_press() = 0;
+    // Waits `seconds` on the program clock while pumping; returns 1 when a
+    // key or mouse button ended the wait (after one beep), else 0. Written
+    // once over pump_for_press(), sleeping between polls.
+    int one_sec_delay(int seconds);
     virtual void beep() = 0;
     // Modal box; returns box_ok, box_cancel, box_yes or box_no.
     virtual int message_box(const std::string& text, const std::string& caption,
@@ -31,8 +37,22 @@ public:
     // synchronously; returns when its handler has run.
     virtual void send_command(int number) = 0;
 
+    // What the device loops show. A new frame in the image buffer goes the
+    // whole way of a shown frame: history, display, auto-save.
+    virtual void show_frame() = 0;
+    // Repaints the main window now, with no new frame: a blocking read-out
+    // must not leave it grey.
+    virtual void redraw_window() = 0;
+    // Repaints the camera dialog's focus frame and its peak from the image
+    // buffer (nothing when the dialog is not open).
+    virtual void focus_frame_update() = 0;
+
     // The progress window: opened, updated from `progress`,
     // `progress_caption` and `changecaption`, and closed by its owner.
+    // progress_create() makes it hidden, progress_show() shows it (creating
+    // it when needed); progress_open() does both.
+    virtual void progress_create() = 0;
+    virtual void progress_show() = 0;
     virtual void progress_open() = 0;
     virtual void progress_update() = 0;
     virtual void progress_close() = 0;
@@ -51,10 +71,15 @@ public:
 class NullHost : public Host {
 public:
     void clear_messages() override {}
-    int one_sec_delay(int) override { return 0; }
+    bool pump_for_press() override { return false; }
     void beep() override {}
     int message_box(const std::string&, const std::string&, BoxButtons, BoxIcon) override { return box_ok; }
     void send_command(int) override {}
+    void show_frame() override {}
+    void redraw_window() override {}
+    void focus_frame_update() override {}
+    void progress_create() override {}
+    void progress_show() override {}
     void progress_open() override {}
     void progress_update() override {}
     void progress_close() override {}

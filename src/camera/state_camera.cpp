@@ -1,4 +1,7 @@
 #include "app/state.h"
+#include "camera/readout.h"
+#include "camera/usb.h"
+#include "telescope/accumulate.h"
 
 int exposure;
 int exposure_save;
@@ -9,4 +12,7 @@ void reset_state_camera()
     exposure = 0;
     exposure_save = 0;
     ticks = endticks = 0;
+    reset_state_usb();
+    reset_state_readout();
+    reset_state_accumulate();
 }

@@ -30,11 +30,17 @@ void show_now(QDialog* dialog)
 }
 } // namespace
 
-void show_progress_window()
+void create_progress_window()
 {
     delete progress_window.data();
     progress_window = new TProgressDialog(frame_window());
     progress_window->setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void show_progress_window()
+{
+    if (progress_window.isNull())
+        create_progress_window();
     show_now(progress_window);
 }
 

@@ -3,6 +3,9 @@
 // changecaption; info_caption and the guiding values).
 #pragma once
 
+// Creates the progress window hidden, replacing one already open.
+void create_progress_window();
+// Shows the progress window, creating it when there is none.
 void show_progress_window();
 void update_progress_window();
 void close_progress_window();

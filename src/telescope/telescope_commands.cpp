@@ -4,9 +4,12 @@
 #include "app/quillon_window.h"
 
 #include "app/messages.h"
+#include "telescope/guide_telescope.h"
 
 void TQuillonWindow::CmTrainGuide() { messages(54); }
 void TQuillonWindow::CmStartGuide() { messages(54); }
 void TQuillonWindow::CmControl() { messages(36); }
-// One telescope nudge during training; nothing to nudge without a link.
-void TQuillonWindow::GuideTelescope() {}
+void TQuillonWindow::GuideTelescope()
+{
+    guide_telescope_frame();
+}

@@ -17,10 +17,6 @@ int loop_level()
 {
     return QThread::currentThread()->loopLevel();
 }
-
-// Between polls of a wait: long enough not to spin, short enough that a
-// press ends the wait at once to the eye.
-constexpr int poll_ms = 10;
 } // namespace
 
 QtHost::QtHost()
@@ -82,27 +78,12 @@ void QtHost::clear_messages()
     pumps_.pop_back();
 }
 
-int QtHost::one_sec_delay(int seconds)
+bool QtHost::pump_for_press()
 {
-    Clock& clock = program_clock();
-    const std::int64_t end = clock.now_ms() + 1000LL * seconds;
     pumps_.push_back({ loop_level(), false });
-    const std::size_t index = pumps_.size() - 1;
-    int pressed = 0;
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (pumps_[index].pressed) {
-            pressed = 1;
-            break;
-        }
-        const std::int64_t left = end - clock.now_ms();
-        if (left <= 0)
-            break;
-        clock.sleep_ms(static_cast<int>(std::min<std::int64_t>(left, poll_ms)));
-    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    const bool pressed = pumps_.back().pressed;
     pumps_.pop_back();
-    if (pressed)
-        beep();
     return pressed;
 }
 
@@ -171,8 +152,37 @@ void QtHost::send_command(int number)
         window_->dispatch(number);
 }
 
+void QtHost::show_frame()
+{
+    if (window_)
+        window_->CmShowImage();
+}
+
+void QtHost::redraw_window()
+{
+    if (window_)
+        window_->viewport()->repaint();
+}
+
+void QtHost::focus_frame_update()
+{
+    if (focus_view_)
+        focus_view_->repaint();
+}
+
+void QtHost::progress_create()
+{
+    create_progress_window();
+}
+
+void QtHost::progress_show()
+{
+    show_progress_window();
+}
+
 void QtHost::progress_open()
 {
+    create_progress_window();
     show_progress_window();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <vector>
 
@@ -21,12 +22,21 @@ public:
     // The window that internal commands are sent to.
     void set_window(TQuillonWindow* window) { window_ = window; }
 
+    // The widget that draws the camera dialog's focus frame, while the
+    // dialog is open (nullptr when it closes).
+    void set_focus_view(QWidget* view) { focus_view_ = view; }
+
     void clear_messages() override;
-    int one_sec_delay(int seconds) override;
+    bool pump_for_press() override;
     void beep() override;
     int message_box(const std::string& text, const std::string& caption, BoxButtons buttons = BoxButtons::ok,
         BoxIcon icon = BoxIcon::none) override;
     void send_command(int number) override;
+    void show_frame() override;
+    void redraw_window() override;
+    void focus_frame_update() override;
+    void progress_create() override;
+    void progress_show() override;
     void progress_open() override;
     void progress_update() override;
     void progress_close() override;
@@ -54,6 +64,7 @@ private:
 
     std::vector<Pump> pumps_;
     QPointer<TQuillonWindow> window_;
+    QPointer<QWidget> focus_view_;
     int beeps_ = 0;
     int wait_cursors_ = 0;
 };

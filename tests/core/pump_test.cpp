@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/host.h"
 #include "app/state.h"
 #include "test_env.h"
@@ -62,4 +64,22 @@ TEST(Pump, OneSecDelayReportsPress)
     env.host.press_key_at(env.clock.now_ms() + 400);
     EXPECT_EQ(host().one_sec_delay(2), 1);
     EXPECT_EQ(env.host.beeps, 1);
+}
+
+TEST(Pump, ManualClockFailsALoopThatNeverWaits)
+{
+    auto& env = test_env();
+    int stalls = 0;
+    env.clock.on_stall = [&] { ++stalls; };
+    // A loop that polls for a deadline without waiting would spin forever.
+    const auto spin = [&] {
+        while (env.clock.now_ms() < 1000) {
+        }
+    };
+    EXPECT_THROW(spin(), std::logic_error);
+    EXPECT_EQ(stalls, 1);
+    // Polls that alternate with a wait never trip it.
+    env.clock.ms = 0;
+    EXPECT_EQ(host().one_sec_delay(1000), 0);
+    EXPECT_EQ(env.clock.now_ms(), 1'000'000);
 }

@@ -20,17 +20,12 @@ void TestHost::clear_messages()
         apply_stop_request(*this);
 }
 
-int TestHost::one_sec_delay(int seconds)
+void TestHost::show_frame()
 {
-    const std::int64_t end = clock_.now_ms() + 1000LL * seconds;
-    while (clock_.now_ms() < end) {
-        clock_.advance(10);
-        if (take_press()) {
-            beep();
-            return 1;
-        }
-    }
-    return 0;
+    ++frames_shown;
+    frame_times.push_back(clock_.now_ms());
+    if (on_show_frame)
+        on_show_frame();
 }
 
 int TestHost::message_box(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon)

@@ -25,6 +25,13 @@ public:
     int beeps = 0;
     int pumps = 0;
     int progress_opens = 0, progress_updates = 0, progress_closes = 0;
+    int progress_creates = 0, progress_shows = 0;
+    // What the device loops showed: frames shown, window redraws, focus
+    // frame repaints, with the clock time of each shown frame.
+    int frames_shown = 0, redraws = 0, focus_frame_updates = 0;
+    std::vector<std::int64_t> frame_times;
+    // Runs for every show_frame(); tests hook a check of the frame here.
+    std::function<void()> on_show_frame;
     bool info_open_now = false;
     int wait_cursor_depth = 0;
     // Answers given to message boxes in order; box_ok once they run out.
@@ -39,11 +46,16 @@ public:
     void press_key_at(std::int64_t at_ms) { presses_.push_back(at_ms); }
 
     void clear_messages() override;
-    int one_sec_delay(int seconds) override;
+    bool pump_for_press() override { return take_press(); }
     void beep() override { ++beeps; }
     int message_box(const std::string& text, const std::string& caption, BoxButtons buttons,
                     BoxIcon icon) override;
     void send_command(int number) override;
+    void show_frame() override;
+    void redraw_window() override { ++redraws; }
+    void focus_frame_update() override { ++focus_frame_updates; }
+    void progress_create() override { ++progress_creates; }
+    void progress_show() override { ++progress_shows; }
     void progress_open() override { ++progress_opens; }
     void progress_update() override { ++progress_updates; }
     void progress_close() override { ++progress_closes; }

@@ -11,6 +11,7 @@
 #include "app/messages.h"
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "store/buffers.h"
 #include "ui/qt_host.h"
 #include "ui_test_env.h"
 
@@ -61,6 +62,17 @@ int run_until_stopped()
     return steps;
 }
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 } // namespace
 
 class HostTest : public QObject {
@@ -248,6 +260,52 @@ private slots:
         host().send_command(888);
         host().send_command(925);
         QCOMPARE(recorder.seen, (QList<int> { 888, 925 }));
+    }
+
+    void what_the_device_loops_show_reaches_the_windows()
+    {
+        UiTestEnv env;
+        WithQtHost qt(env.window());
+        const auto progress_window = [] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName() == QStringLiteral("Filter Progress"))
+                    return top;
+            return static_cast<QWidget*>(nullptr);
+        };
+        // Created hidden, shown later, closed by its owner.
+        host().progress_create();
+        QVERIFY(progress_window() != nullptr);
+        QVERIFY(!progress_window()->isVisible());
+        host().progress_show();
+        QVERIFY(progress_window()->isVisible());
+        host().progress_close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(progress_window() == nullptr);
+
+        // Repaints happen now, not at the next return to the event loop.
+        QVERIFY(QTest::qWaitForWindowExposed(&env.frame()));
+        PaintCounter window_paints(env.window().viewport());
+        host().redraw_window();
+        QCOMPARE(window_paints.paints, 1);
+        QWidget focus_view(&env.window());
+        focus_view.resize(128, 128);
+        focus_view.show();
+        PaintCounter focus_paints(&focus_view);
+        host().focus_frame_update();
+        QCOMPARE(focus_paints.paints, 0);
+        qt.qt.set_focus_view(&focus_view);
+        host().focus_frame_update();
+        QCOMPARE(focus_paints.paints, 1);
+
+        // A new frame goes the way of a shown frame: its history restarts
+        // with the calibration applied, and the display is rebuilt.
+        darkframe_remove = 1;
+        append_history("Old Step");
+        image_int[0] = 40000;
+        host().show_frame();
+        QCOMPARE(QString(process_info[0]), QStringLiteral("Dark Frame Subtracted"));
+        QCOMPARE(history_count(), 1);
+        QVERIFY(env.window().Dib != nullptr);
     }
 
     void wait_cursor_is_shown_and_taken_back()
