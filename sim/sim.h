@@ -1,3 +1,5 @@
-// The simulated camera and telescope, sharing one sky model. Filled by the
-// camera and telescope work.
+// The simulated camera and telescope, sharing one sky model.
 #pragma once
+
+#include "sim/sim_camera.h"
+#include "sim/sky_model.h"

@@ -114,6 +114,20 @@ extern int exposure_save;     // ms, the requested exposure, restored after a se
 // the millisecond clock cannot wrap during a run.
 extern std::int64_t ticks, endticks;
 
+// -- exposure loop and camera dialog
+extern int continuous_delay;        // minutes between continuous frames, 0..20
+extern int not_pressed;             // 0 while a unit button or an arrow sets exp_value
+extern int max_value;               // peak of the last focus frame, shown in the dialog
+extern int selfguiding_exp_value;   // guide-frame exposure in units of selfguiding_exp_range
+extern int selfguidinghigh;         // self-guided exposures are high resolution
+extern int selfguiding21;           // ... in the fast high-resolution mode
+extern int darkframes;              // guide frames the matching dark frame reads
+extern int selfguidingframes;       // guide frames read in the last self-guided exposure
+extern int switching;               // a self-guided exposure is switching its guide frame now
+extern int highres21_selfguide;     // fill the missing field after a self-guided exposure
+extern int last_selfguided;         // this run is a self-guided one
+extern int pick_star_save;          // star picking was on when the camera command started
+
 // ---------------------------------------------------------------- telescope
 extern int backlashx, backlashy, hystx, hysty;
 extern int ignore_small;
@@ -163,7 +177,7 @@ extern int prep_image, blink_it, back_changed, focussed;
 
 // -- information and progress windows
 extern int progress;               // 0..256
-extern char progress_caption[31];
+extern char progress_caption[61];   // long enough for every read-out caption
 extern int changecaption;
 
 // -- plots

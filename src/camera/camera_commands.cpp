@@ -1,11 +1,15 @@
-// The camera command. Acquisition (USB transport, read-out, exposure loop and
-// the camera dialog) is not built yet: until it is, the command says plainly
-// that no camera can be reached instead of doing nothing.
+// The camera command: the exposure loop runs in the core; the window only
+// supplies the camera dialog for the length of the command.
 #include "app/quillon_window.h"
 
-#include "app/messages.h"
+#include "camera/camera_dialog.h"
+#include "camera/exposure_loop.h"
 
 void TQuillonWindow::VN_Control()
 {
-    messages(50, "Sorry, No camera found on USB");
+    const CameraDialogScope dialog([this] {
+        TVNDialog vn(this);
+        return vn.exec() == 1 ? 1 : 0;
+    });
+    run_camera_command();
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 int progress;
-char progress_caption[31];
+char progress_caption[61];
 int changecaption;
 
 void reset_state_info()

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "app/state.h"
+#include "sim/sim_camera.h"
 #include "store/buffers.h"
 #include "store/image_io.h"
 
@@ -34,10 +35,12 @@ void begin_test_env()
     setenv("QUILLON_HOME", pattern.c_str(), 1);
     reset_program_state();
     // No test sees another's pixels.
-    for (unsigned short* buffer : {image_int, trial_int, undo_int, save_int, comparison_int})
+    for (unsigned short* buffer : { image_int, trial_int, undo_int, save_int, comparison_int })
         std::fill(buffer, buffer + frame_samples, static_cast<unsigned short>(0));
     set_clock(&current->clock);
     set_host(&current->host);
+    // The simulator's shared sky and camera start afresh on the new clock.
+    sim::reset_simulation();
 }
 
 void end_test_env()

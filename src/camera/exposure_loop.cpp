@@ -1,0 +1,715 @@
+#include "camera/exposure_loop.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "app/clock.h"
+#include "app/data_root.h"
+#include "app/host.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/text_field.h"
+#include "app/wait.h"
+#include "camera/camera_controls.h"
+#include "camera/readout.h"
+#include "camera/usb.h"
+#include "processing/calibration.h"
+#include "processing/filters.h"
+#include "store/buffers.h"
+#include "store/settings_file.h"
+#include "telescope/accumulate.h"
+#include "telescope/guiding.h"
+
+namespace {
+CameraDialogRunner installed_dialog;
+
+// Between two passes of a timed wait: short enough for a press to end the
+// wait at once to the eye, long enough not to pin a core.
+constexpr int poll_ms = 10;
+// The vertical registers are cleared this often during long exposures.
+constexpr int clear_interval_ms = 10000;
+constexpr int short_clear_interval_ms = 6000;
+
+void set_caption(const std::string& text)
+{
+    set_text(progress_caption, text);
+    changecaption = 1;
+}
+
+std::string left_suffix()
+{
+    return " (Left - " + std::to_string(no_images) + ")";
+}
+
+bool seconds_or_minutes()
+{
+    return exp_range == 's' || exp_range == 'm';
+}
+
+// One exposure command from the first frame to the last.
+class ExposureRun {
+public:
+    void run();
+
+private:
+    bool prepare();
+    void delay_before_exposing();
+    // One frame: exposure, read-out, calibration and stacking. False when
+    // self-guiding failed and the command must end at once.
+    bool take_frame();
+    // The timed wait of units 's' and 'm'. False when self-guiding failed.
+    bool wait_exposure_seconds();
+    void wait_exposure_short();
+    bool selfguide_step(std::int64_t t_half, std::int64_t& t_step);
+    void read_out();
+    void second_exposure();
+    void calibrate_and_stack();
+    // After each frame; true when another frame of this run follows.
+    bool after_frame();
+    void pause_between_frames();
+    void show_frame();
+    void rearm_selfguiding();
+    void restore_pick();
+    void end_of_command();
+
+    Host& host_ = host();
+    Clock& clock_ = program_clock();
+    bool multi = false;
+    bool shown = false;
+    int series_count = 5;
+    int steps = 2;
+    bool first_intl = true;
+    // This frame was read whole; a failed or short read is never shown,
+    // stacked or saved as if it were a new frame.
+    bool frame_read = false;
+    // This frame was taken self-guided (selfguiding is cleared as it is read).
+    bool selfguided_frame = false;
+    bool shown_this_frame = false;
+};
+
+void ExposureRun::run()
+{
+    if (!prepare())
+        return;
+    if (exposure_delay)
+        delay_before_exposing();
+
+    total_images = no_images;
+    cont_work = continuous;
+    series_work = series_exposure;
+    exposure_save = exposure;
+    series_count = 5;
+    for (;;) {
+        start_exp = static_cast<long>(clock_.now_seconds());
+        // Every run takes at least one frame, then goes on while frames
+        // remain (a continuous or series run counts below zero).
+        for (;;) {
+            if (!take_frame()) {
+                end_of_command();
+                return;
+            }
+            if (!after_frame())
+                break;
+        }
+        if (series_exposure) {
+            if (series_count == 1 && cont_work) {
+                exposure = exposure_save;
+                series_count = 5;
+            } else {
+                exposure *= 4;
+                --series_count;
+            }
+        }
+        if (!(cont_work || (series_work && series_count > 0)))
+            break;
+    }
+    end_of_command();
+}
+
+bool ExposureRun::prepare()
+{
+    cont_work = series_work = end_loop = switched_frame = interlaced_line = switching = 0;
+    pick_star_save = pick_star ? 1 : 0;
+    pick_star = 0;
+    if (DarkFileName.empty())
+        DarkFileName = data_path("dark.def");
+    if (FlatFileName.empty())
+        FlatFileName = data_path("flat.def");
+    image = image_int;
+    darkframe_loaded = flatfield_loaded = last_selfguided = 0;
+
+    if (!got_vn) {
+        if (LoadINIFile(ini_file.c_str()) != settings_ok)
+            messages(1);
+        UsbDeviceRecord records[usb_device_records];
+        USBHid::CollectingUSBHidInfo(records);
+        VN_reader();
+        if (!got_vn) {
+            messages(50, "Sorry, No camera found on USB");
+            pick_star = pick_star_save;
+            return false;
+        }
+    }
+
+    orig_x = orig_y = merge_x = merge_y = orig_avg = 0;
+    no_images = 1;
+    if (!installed_dialog || installed_dialog() != 1) {
+        if (focus_mode) {
+            // The last focus frame is still on show: the main window shows
+            // the image again.
+            host_.wait_cursor(true);
+            focus_mode = 0;
+            host_.redraw_window();
+            host_.wait_cursor(false);
+        }
+        pick_star = pick_star_save;
+        return false;
+    }
+
+    ZQ_binned();
+    stopit = 1;
+    focus_mode = 0;
+    if (binned) {
+        FITS_Pixwidth = 0.0172;
+        FITS_Pixheight = 0.0166;
+    } else {
+        FITS_Pixwidth = 0.0086;
+        FITS_Pixheight = 0.0083;
+    }
+    image = image_int;
+    undo = undo_int;
+    exposure = exposure_ms();
+    selfguiding_exposure
+        = selfguiding_darkframe ? 100 : selfguiding_exp_value * selfguiding_unit_ms(selfguiding_exp_range);
+    // Exposures shorter than one field download cannot move the first field
+    // out in time: they are taken as two exposures, and the mode stays so.
+    if (exposure < download_time && highres_intl) {
+        highres_intl = 0;
+        highres_nonintl = 1;
+    }
+    FITS_Exptime = 0;
+    host_.wait_cursor(true);
+    image_name = "ZQ Camera Image";
+    multi = no_images > 1;
+    return true;
+}
+
+void ExposureRun::delay_before_exposing()
+{
+    progress = 0;
+    host_.progress_open();
+    for (int s = 0; s < pause_secs; ++s) {
+        set_caption("EXPOSURE DELAY (Left - " + std::to_string(pause_secs - s) + ")");
+        host_.progress_update();
+        // A press only shortens the current second.
+        host_.one_sec_delay(1);
+        progress += 255 / pause_secs;
+        host_.progress_update();
+        host_.beep();
+    }
+    host_.progress_close();
+}
+
+bool ExposureRun::take_frame()
+{
+    frame_read = false;
+    selfguided_frame = false;
+    shown_this_frame = false;
+    if (continuous)
+        FITS_Exptime = exposure * 0.001;
+    else
+        FITS_Exptime += exposure * 0.001;
+
+    set_caption(std::string("EXPOSURE UNDERWAY") + (no_images > 1 ? left_suffix() : ""));
+    host_.progress_create();
+    progress = 0;
+    steps = exposure_steps();
+    first_intl = true;
+
+    host_.clear_messages();
+    VN_clearvert();
+    VN_clearvert();
+    VN_wiper();
+    VN_clearvert();
+
+    if (selfguiding) {
+        got_guide_image = 0;
+        first_selfguide = 1;
+        imageptr = image;
+        selfguidingframes = 0;
+        host_.info_open();
+        last_selfguided = 1;
+        selfguided_frame = true;
+        if (!selfguiding_darkframe) {
+            set_text(info_caption, "Guiding Info - Checking Telescope");
+            host_.info_update();
+            if (StartSelfGuide() != 0) {
+                host_.info_close();
+                host_.progress_close();
+                selfguiding = 0;
+                return false;
+            }
+        } else {
+            set_text(info_caption, "Guiding Info - Darkframe in Progress");
+            host_.info_update();
+        }
+        VN_wiper();
+        VN_clearvert();
+    }
+
+    if (seconds_or_minutes()) {
+        if (!wait_exposure_seconds())
+            return false;
+    } else {
+        wait_exposure_short();
+    }
+    if (exposure > 199)
+        VN_clearvert();
+    if (end_loop)
+        return true;
+
+    read_out();
+    if (frame_read)
+        calibrate_and_stack();
+    return true;
+}
+
+void ExposureRun::wait_exposure_short()
+{
+    // Under 500 ms the camera times the exposure itself.
+    if (exposure < 500)
+        return;
+    ticks = clock_.now_ms();
+    endticks = ticks + exposure;
+    std::int64_t next_clear = ticks + short_clear_interval_ms;
+    // This wait takes no input; the window is repainted so that it never
+    // looks frozen.
+    host_.redraw_window();
+    while ((ticks = clock_.now_ms()) < endticks) {
+        if (ticks >= next_clear) {
+            VN_clearvert();
+            next_clear += short_clear_interval_ms;
+        }
+        wait_until(std::min({ endticks, next_clear, ticks + 100 }));
+        host_.redraw_window();
+    }
+}
+
+bool ExposureRun::wait_exposure_seconds()
+{
+    host_.progress_show();
+    ticks = clock_.now_ms();
+    VN_wiper();
+    const std::int64_t t_intl = ticks + download_time + download_time / 50;
+    endticks = ticks + exposure;
+    std::int64_t t_step = ticks + exposure / steps;
+    const std::int64_t t_half = ticks + exposure / 2;
+    std::int64_t t_clear = ticks + clear_interval_ms;
+    while (ticks < endticks) {
+        if (highres_intl && ticks > t_intl && first_intl && !selfguiding) {
+            // The first field moves out of the image area at once; the
+            // second keeps exposing until the end.
+            host_.beep();
+            first_intl = false;
+            VN_reader2();
+            VN_clearvert();
+        }
+        if (ticks > t_clear) {
+            t_clear = ticks + clear_interval_ms;
+            VN_clearvert();
+        }
+        if (ticks > t_step) {
+            t_step += exposure / steps;
+            progress += 256 / steps;
+            host_.progress_update();
+        }
+        host_.clear_messages();
+        if (selfguiding || selfguided_frame) {
+            if (!selfguide_step(t_half, t_step))
+                return false;
+        }
+        // Sleep to the next pass, never past the end of the exposure.
+        const std::int64_t now = clock_.now_ms();
+        if (now < endticks)
+            wait_until(std::min(endticks, now + poll_ms));
+        ticks = clock_.now_ms();
+    }
+    if (selfguiding_darkframe)
+        selfguidingframes = darkframes;
+    return true;
+}
+
+bool ExposureRun::selfguide_step(std::int64_t t_half, std::int64_t& t_step)
+{
+    if (selfguiding && switch_frame && ticks >= t_half && !switched_frame) {
+        switching = switched_frame = 1;
+        VN_clearvert();
+        VN_reader3();
+        set_text(info_caption, "Guiding Info - Downloading Image");
+        host_.info_update();
+        // The first half of the exposure is read now and kept in trial.
+        tracking = 0;
+        charimageptr = reinterpret_cast<unsigned char*>(image);
+        intimageptr = image;
+        VN_first_read();
+        backup_image(image, trial);
+        VN_wiper();
+        tracking = 1;
+        SwitchSelfGuide();
+        VN_wiper();
+        VN_clearvert();
+        host_.clear_messages();
+        progress = 128;
+        const std::int64_t now = clock_.now_ms();
+        endticks = now + exposure / 2;
+        t_step = now + exposure / steps;
+        if (selfguiding_darkframe)
+            selfguidingframes = 0;
+        switching = 0;
+    }
+    if (selfguiding) {
+        if (!selfguiding_darkframe || selfguidingframes < darkframes / 2)
+            SelfGuide();
+    }
+    if (!selfguiding) {
+        endticks = 0;
+        host_.info_close();
+        host_.progress_close();
+        end_loop = 1;
+        messages(57);
+        return false;
+    }
+    ++selfguidingframes;
+    return true;
+}
+
+void ExposureRun::read_out()
+{
+    std::string caption = "READ ZQ CAMERA";
+    if (no_images > 1)
+        caption += left_suffix();
+    else
+        caption += binned ? " - takes 1 - 2 seconds" : " - takes 3 - 4 seconds";
+    set_caption(caption);
+    host_.progress_update();
+
+    bool selfguided_high = false;
+    if (selfguided_frame) {
+        if (switch_frame)
+            VN_reader2();
+        else
+            VN_reader3();
+        tracking = 0;
+        selfguiding = 0;
+        if (selfguidinghigh) {
+            binned = 0;
+            highres21_selfguide = selfguiding21;
+            selfguided_high = true;
+        } else {
+            highres21_selfguide = 0;
+        }
+        host_.info_close();
+        host_.redraw_window();
+        selfguiding_darkframe = 0;
+    } else if (highres_intl) {
+        VN_reader3();
+    } else {
+        VN_reader();
+    }
+    if (!seconds_or_minutes())
+        host_.progress_show();
+    progress = 0;
+    // The read-out takes no input for a second or more: paint first.
+    host_.redraw_window();
+
+    charimageptr = reinterpret_cast<unsigned char*>(image);
+    intimageptr = image;
+    const bool switched_high = switch_frame && selfguidinghigh;
+    if (switched_high)
+        interlaced_line = 1;
+    frame_read = binned ? VN_binned_read() : VN_first_read();
+    interlaced_line = 0;
+
+    if (highres_intl && !selfguided_high && !switched_frame) {
+        VN_clearvert();
+        VN_clearvert();
+        set_caption("READ ZQ CAMERA - Interlaced");
+        VN_reader2();
+        host_.progress_update();
+        progress = 0;
+        interlaced_line = 1;
+        host_.redraw_window();
+        frame_read = VN_first_read() && frame_read;
+        interlaced_line = 0;
+        imageptr = image;
+        image = image_int;
+        if (apply_correction && frame_read) {
+            venetian_blind(imageptr, undo);
+            // The smoothing works in undo, where the dark frame is kept.
+            darkframe_loaded = 0;
+        }
+    } else if (highres_nonintl && !selfguided_frame) {
+        second_exposure();
+    }
+
+    if (switched_high) {
+        switch_frame = 0;
+        do_add_image(image, trial, 0);
+        if (apply_correction && frame_read) {
+            venetian_blind(imageptr, undo);
+            darkframe_loaded = 0;
+        }
+    }
+    selfguiding = 0;
+    if (binned21 || highres21_selfguide) {
+        if (frame_read)
+            fill_binned(image);
+        highres21_selfguide = 0;
+    }
+    host_.redraw_window();
+    host_.clear_messages();
+    imageptr = image;
+}
+
+void ExposureRun::second_exposure()
+{
+    VN_reader();
+    VN_clearvert();
+    VN_wiper();
+    if (!seconds_or_minutes()) {
+        if (exposure >= 500) {
+            ticks = clock_.now_ms();
+            endticks = ticks + exposure;
+            while ((ticks = clock_.now_ms()) < endticks) {
+                host_.clear_messages();
+                const std::int64_t now = clock_.now_ms();
+                if (now < endticks)
+                    wait_until(std::min(endticks, now + poll_ms));
+            }
+        }
+    } else {
+        progress = 0;
+        set_caption("SECOND EXPOSURE");
+        ticks = clock_.now_ms();
+        endticks = ticks + exposure;
+        std::int64_t t_step = ticks + exposure / steps;
+        std::int64_t t_clear = ticks + clear_interval_ms;
+        host_.progress_update();
+        if (exposure >= 500) {
+            while (ticks < endticks) {
+                if (ticks > t_clear) {
+                    t_clear = ticks + clear_interval_ms;
+                    VN_clearvert();
+                }
+                if (ticks > t_step) {
+                    t_step += exposure / steps;
+                    progress += 256 / steps;
+                    host_.progress_update();
+                }
+                host_.clear_messages();
+                const std::int64_t now = clock_.now_ms();
+                if (now < endticks)
+                    wait_until(std::min(endticks, now + poll_ms));
+                ticks = clock_.now_ms();
+            }
+        }
+    }
+    if (exposure > 199)
+        VN_clearvert();
+    if (!end_loop) {
+        set_caption("READ ZQ CAMERA - Interlaced(2nd Exposure)");
+        host_.progress_update();
+        VN_clearvert();
+        VN_reader3();
+        VN_reader2();
+        progress = 0;
+        interlaced_line = 1;
+        host_.redraw_window();
+        frame_read = VN_first_read() && frame_read;
+    } else {
+        // The second field was never read: the frame is not a whole one.
+        frame_read = false;
+    }
+    interlaced_line = 0;
+    imageptr = image;
+    image = image_int;
+    if (apply_correction && frame_read) {
+        venetian_blind(imageptr, undo);
+        darkframe_loaded = 0;
+    }
+}
+
+void ExposureRun::calibrate_and_stack()
+{
+    if (darkframe_remove) {
+        const int result = auto_remove(darkframe_loaded, DarkFileName.c_str(), undo, imageptr, undo);
+        if (result == 11)
+            messages(3);
+        else if (result == 12)
+            messages(4);
+        else
+            darkframe_loaded = 1;
+    }
+    if (flatfield_remove) {
+        const int result = auto_flatfield(flatfield_loaded, FlatFileName.c_str(), save, imageptr, save);
+        if (result == 11)
+            messages(5);
+        else if (result == 12)
+            messages(6);
+        else
+            flatfield_loaded = 1;
+    }
+    image = image_int;
+    if (multi && !continuous && !last_selfguided) {
+        const int result = slew_sum_alt
+            ? slew_accumulate(image, trial, orig_x, orig_y, merge_x, merge_y, orig_max, orig_avg)
+            : track_accumulate(image, trial, orig_x, orig_y, merge_x, merge_y, orig_max, orig_avg);
+        if (result == 1) {
+            no_images = 1;
+            messages(33);
+        } else if (result == 2) {
+            no_images = 1;
+            messages(34);
+        }
+    }
+}
+
+void ExposureRun::show_frame()
+{
+    // A frame that was not read whole is never shown or saved as new.
+    if (!frame_read)
+        return;
+    host_.show_frame();
+    shown_this_frame = true;
+}
+
+bool ExposureRun::after_frame()
+{
+    host_.progress_close();
+    --no_images;
+    if (continuous && multi && no_images == 0) {
+        cont_work = 0;
+        shown = false;
+    }
+    if (cont_work) {
+        show_frame();
+        shown = true;
+        if (host_.one_sec_delay(1)) {
+            no_images = 0;
+            cont_work = 0;
+        }
+        if (continuous_delay > 0 && cont_work)
+            pause_between_frames();
+    }
+    if (no_images > 0) {
+        // A frame the continuous pause already showed is not shown (and
+        // auto-saved) twice.
+        if (!shown_this_frame)
+            show_frame();
+        if (last_selfguided)
+            rearm_selfguiding();
+        restore_pick();
+        return true;
+    }
+    if (!end_loop && !shown)
+        show_frame();
+    if (continuous) {
+        if (last_selfguided)
+            rearm_selfguiding();
+        restore_pick();
+    }
+    return false;
+}
+
+void ExposureRun::pause_between_frames()
+{
+    set_caption("Pause between exposures");
+    progress = 0;
+    host_.progress_open();
+    const std::int64_t start = clock_.now_ms();
+    const std::int64_t pause = continuous_delay * 60000LL;
+    const std::int64_t end = start + pause;
+    std::int64_t next_step = start + pause / 16;
+    ticks = start;
+    endticks = end;
+    // The stop request ends the pause through endticks like any wait.
+    while ((ticks = clock_.now_ms()) < endticks) {
+        if (ticks >= next_step) {
+            next_step += pause / 16;
+            progress += 256 / 16;
+            host_.progress_update();
+        }
+        host_.clear_messages();
+        const std::int64_t now = clock_.now_ms();
+        if (now < endticks)
+            wait_until(std::min(endticks, now + poll_ms));
+    }
+    host_.progress_close();
+}
+
+void ExposureRun::rearm_selfguiding()
+{
+    got_guide_image = 0;
+    first_selfguide = 1;
+    selfguidingframes = 0;
+    selfguiding = 1;
+    switched_frame = interlaced_line = switching = 0;
+}
+
+void ExposureRun::restore_pick()
+{
+    pick_star = pick_star_save;
+    if (picked_star) {
+        pick_star_small = pick_small;
+        xcent = pick_xcent;
+        ycent = pick_ycent;
+    }
+}
+
+void ExposureRun::end_of_command()
+{
+    if (series_exposure) {
+        messages(50, "Exposure Series Completed");
+        exposure = exposure_save;
+    }
+    restore_pick();
+    orig_x = orig_y = merge_x = merge_y = orig_avg = 0;
+    guide_x1 = xcent = old_xcent;
+    guide_y1 = ycent = old_ycent;
+    first_selfguide = 1;
+    switched_frame = selfguidinghigh = interlaced_line = 0;
+    // The wait cursor of the run ends with it, whichever way it ended.
+    host_.wait_cursor(false);
+}
+} // namespace
+
+CameraDialogScope::CameraDialogScope(CameraDialogRunner runner)
+    : previous_(std::exchange(installed_dialog, std::move(runner)))
+{
+}
+
+CameraDialogScope::~CameraDialogScope()
+{
+    installed_dialog = std::move(previous_);
+}
+
+int exposure_ms()
+{
+    return exp_value * exposure_unit_ms(exp_range);
+}
+
+int exposure_steps()
+{
+    if ((exp_range == 's' && exp_value > 12) || exp_range == 'm')
+        return 20;
+    if (exp_range == 's' && exp_value >= 5)
+        return 6;
+    return 2;
+}
+
+void run_camera_command()
+{
+    ExposureRun run;
+    run.run();
+}

@@ -1,0 +1,68 @@
+#include "camera/focus_loop.h"
+
+#include "app/host.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/wait.h"
+#include "camera/camera_controls.h"
+#include "camera/readout.h"
+#include "display/pipeline.h"
+#include "store/buffers.h"
+
+namespace {
+// Dispatches what is waiting; a key or button press ends focus mode.
+bool stop_pressed()
+{
+    if (host().pump_for_press()) {
+        stopit = 1;
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+void run_focus_loop(FocusLoopView& view)
+{
+    imageptr = image;
+    image = image_int;
+    charimageptr = reinterpret_cast<unsigned char*>(image_int);
+    stopit = 0;
+    focus_mode = 0;
+    if (focus_mode_refused()) {
+        // Nothing runs: the dialog may close again.
+        stopit = 1;
+        return;
+    }
+    focus_mode = 1;
+    for (;;) {
+        if (stop_pressed())
+            return;
+        host().wait_cursor(true);
+        const int peak = VN_camera_read();
+        host().wait_cursor(false);
+        // A frame that did not arrive is not shown: the last one stays.
+        max_value = peak < 0 ? 0 : peak;
+        view.show_values();
+        if (peak >= 0) {
+            DisplayImage();
+            write_bitmap();
+            view.frame_ready();
+        }
+        if (stopit)
+            return;
+
+        if (stop_pressed())
+            return;
+        host().beep();
+        if (focus_wait
+            && host().message_box("Press OK to take next frame or Cancel to stop focus mode",
+                   "Quillon - Focus Mode", BoxButtons::ok_cancel)
+                == box_cancel) {
+            stopit = 1;
+            return;
+        }
+        // The pause lets the focuser settle; it does not take input.
+        if (focus_delay)
+            wait_ms(1000);
+    }
+}
