@@ -7,15 +7,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
+#include "camera/camera_controls.h"
+#include "camera/exposure_loop.h"
 #include "camera/readout.h"
 #include "camera/usb.h"
 #include "devices/usb_camera_transport.h"
+#include "store/autosave.h"
 #include "store/buffers.h"
 #include "test_env.h"
 #include "usb_emulation.h"
@@ -111,6 +115,38 @@ public:
 
 private:
     CameraTransport& usb_;
+};
+
+// Stands in for the camera while a run is rehearsed: takes every report and
+// answers every block read with zeros, keeping the order of both, so the
+// capture for the real run can be made from what the loop sends.
+class Rehearsal : public CameraTransport {
+public:
+    struct Event {
+        Bytes wire; // a report as it crosses the wire
+        std::size_t block = 0; // else a block read of this length
+    };
+    std::vector<Event> events;
+
+    CameraDiscovery discover() override
+    {
+        CameraDiscovery found;
+        found.command_channel = found.data_channel = true;
+        return found;
+    }
+    TransferResult write_report(const unsigned char* report, std::size_t length) override
+    {
+        events.push_back({ Bytes(report + 1, report + length) });
+        return { length, 0, false };
+    }
+    TransferResult read_report(unsigned char*, std::size_t) override { return { 0, ETIMEDOUT, false }; }
+    TransferResult read_block(unsigned char* buffer, std::size_t length) override
+    {
+        events.push_back({ {}, length });
+        std::fill(buffer, buffer + length, 0);
+        return { length, 0, false };
+    }
+    void close() override { }
 };
 
 class UsbCoreTest : public testing::Test {
@@ -364,6 +400,65 @@ TEST_F(UsbCoreTest, ACameraUnpluggedMidRunIsReportedOnceAndFoundWhenBack)
         EXPECT_TRUE(VN_wiper());
         EXPECT_EQ(texts().size(), 1u);
     }
+}
+
+TEST_F(UsbCoreTest, AShortDownloadDuringAnExposureIsNeitherShownNorSaved)
+{
+    // Two binned exposures of 400 ms, which the camera times itself.
+    const CameraDialogScope dialog([] {
+        set_camera_mode(CameraMode::standard);
+        set_exposure_unit('t');
+        exp_value = 4;
+        return 1;
+    });
+    Rehearsal rehearsal;
+    set_camera_transport(&rehearsal);
+    run_camera_command();
+    run_camera_command();
+    set_camera_transport(nullptr);
+    reset_program_state();
+    std::size_t blocks = 0;
+    for (std::size_t i = 0; i < rehearsal.events.size(); ++i)
+        if (rehearsal.events[i].block != 0) {
+            ++blocks;
+            EXPECT_EQ(rehearsal.events[i].block, static_cast<std::size_t>(binned_block_bytes));
+            EXPECT_EQ(rehearsal.events[i - 1].wire, command({ 4, 144, 1 }));
+        }
+    ASSERT_EQ(blocks, 2u);
+
+    // The camera sends the first frame whole and cuts the second short.
+    const Bytes whole = block_of(298, 416);
+    UsbCapture capture;
+    capture.strings_of(zq1());
+    bool first = true;
+    for (const Rehearsal::Event& e : rehearsal.events) {
+        if (e.block == 0) {
+            capture.interrupt_out(e.wire);
+            continue;
+        }
+        capture.bulk_in(e.block, first ? whole : Bytes(whole.begin(), whole.begin() + 100'000));
+        first = false;
+    }
+    plug(zq1(), capture);
+    TestHost& host = test_env().host;
+    host.on_show_frame = [] { EXPECT_EQ(auto_save(image), 0); };
+    host.boxes.clear();
+    host.frames_shown = 0;
+
+    run_camera_command();
+    ASSERT_EQ(host.frames_shown, 1);
+    EXPECT_EQ(texts(), std::vector<std::string> {});
+    EXPECT_EQ(image_int[0], sample_at(6, 14));
+    EXPECT_TRUE(std::filesystem::exists(auto_save_path(1)));
+    const std::vector<unsigned short> shown(image_int, image_int + frame_samples);
+    host.boxes.clear();
+
+    run_camera_command();
+    EXPECT_EQ(host.frames_shown, 1);
+    EXPECT_FALSE(std::filesystem::exists(auto_save_path(2)));
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), image_int));
+    EXPECT_EQ(texts(), std::vector<std::string> { "Error 5 trying to read BlockIO data from USB\n" });
+    EXPECT_EQ(got_vn, 1);
 }
 
 } // namespace
