@@ -127,6 +127,10 @@ public:
         std::size_t block = 0; // else a block read of this length
     };
     std::vector<Event> events;
+    // The camera is unplugged during the unplug_at-th transfer that sends
+    // unplug_on (empty: a block read); 0: never.
+    Bytes unplug_on;
+    int unplug_at = 0;
 
     CameraDiscovery discover() override
     {
@@ -136,17 +140,34 @@ public:
     }
     TransferResult write_report(const unsigned char* report, std::size_t length) override
     {
+        if (gone_)
+            return { 0, ENODEV, true };
         events.push_back({ Bytes(report + 1, report + length) });
+        if (unplugs(events.back().wire))
+            return { 0, ENODEV, true };
         return { length, 0, false };
     }
     TransferResult read_report(unsigned char*, std::size_t) override { return { 0, ETIMEDOUT, false }; }
     TransferResult read_block(unsigned char* buffer, std::size_t length) override
     {
+        if (gone_)
+            return { 0, ENODEV, true };
         events.push_back({ {}, length });
+        if (unplugs({}))
+            return { 0, ENODEV, true };
         std::fill(buffer, buffer + length, 0);
         return { length, 0, false };
     }
     void close() override { }
+
+private:
+    bool unplugs(const Bytes& wire)
+    {
+        gone_ = unplug_at > 0 && wire == unplug_on && ++seen_ == unplug_at;
+        return gone_;
+    }
+    int seen_ = 0;
+    bool gone_ = false;
 };
 
 class UsbCoreTest : public testing::Test {
@@ -402,63 +423,99 @@ TEST_F(UsbCoreTest, ACameraUnpluggedMidRunIsReportedOnceAndFoundWhenBack)
     }
 }
 
-TEST_F(UsbCoreTest, AShortDownloadDuringAnExposureIsNeitherShownNorSaved)
+TEST_F(UsbCoreTest, ARunWithAFailedDownloadOrALostCameraShowsAndSavesOnlyWhatArrived)
 {
-    // Two binned exposures of 400 ms, which the camera times itself.
-    const CameraDialogScope dialog([] {
-        set_camera_mode(CameraMode::standard);
-        set_exposure_unit('t');
-        exp_value = 4;
-        return 1;
-    });
-    Rehearsal rehearsal;
-    set_camera_transport(&rehearsal);
-    run_camera_command();
-    run_camera_command();
-    set_camera_transport(nullptr);
-    reset_program_state();
-    std::size_t blocks = 0;
-    for (std::size_t i = 0; i < rehearsal.events.size(); ++i)
-        if (rehearsal.events[i].block != 0) {
-            ++blocks;
-            EXPECT_EQ(rehearsal.events[i].block, static_cast<std::size_t>(binned_block_bytes));
-            EXPECT_EQ(rehearsal.events[i - 1].wire, command({ 4, 144, 1 }));
-        }
-    ASSERT_EQ(blocks, 2u);
-
-    // The camera sends the first frame whole and cuts the second short.
+    const auto short_read = "Error 5 trying to read BlockIO data from USB\n";
+    const auto gone_reading = "Error 19 trying to read BlockIO data from USB\n";
+    const auto gone_sending = "Error 19 trying to send command to USB \n";
+    struct Case {
+        const char* what;
+        int continuous_run, series;
+        char unit;
+        int value, commands; // exposure; camera commands given
+        Bytes cut_on; // the transfer that fails: a report, or a block read (empty)
+        int cut_at; // its occurrence
+        bool unplug; // else a download cut short
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        { "a download cut short", 0, 0, 't', 4, 2, {}, 2, false, { short_read } },
+        // The runs below end by themselves: a continuous run or a series
+        // does not go on without its camera until a key press.
+        { "unplugged during a download of a continuous run", 1, 0, 't', 4, 1, {}, 2, true, { gone_reading } },
+        { "unplugged as a series' second exposure starts", 0, 1, 's', 1, 1, command({ 2, 1 }), 4, true,
+            { gone_sending, "Exposure Series Completed" } },
+    };
     const Bytes whole = block_of(298, 416);
-    UsbCapture capture;
-    capture.strings_of(zq1());
-    bool first = true;
-    for (const Rehearsal::Event& e : rehearsal.events) {
-        if (e.block == 0) {
-            capture.interrupt_out(e.wire);
-            continue;
-        }
-        capture.bulk_in(e.block, first ? whole : Bytes(whole.begin(), whole.begin() + 100'000));
-        first = false;
-    }
-    plug(zq1(), capture);
     TestHost& host = test_env().host;
-    host.on_show_frame = [] { EXPECT_EQ(auto_save(image), 0); };
-    host.boxes.clear();
-    host.frames_shown = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Binned frames; the short exposures are timed by the camera.
+        const CameraDialogScope dialog([&c] {
+            set_camera_mode(CameraMode::standard);
+            set_exposure_unit(c.unit);
+            exp_value = c.value;
+            continuous = c.continuous_run;
+            if (c.series)
+                toggle_series_exposure();
+            return 1;
+        });
+        // Runs the camera commands; returns how long they took. A key press
+        // a minute in ends a run that would not end by itself.
+        const auto run = [&c, &host] {
+            reset_program_state();
+            const std::int64_t start = test_env().clock.now_ms();
+            for (int i = 0; i < c.commands; ++i) {
+                host.press_key_at(test_env().clock.now_ms() + 60'000);
+                run_camera_command();
+            }
+            const std::int64_t took = test_env().clock.now_ms() - start;
+            // No press left over for the next run.
+            test_env().clock.advance(60'001);
+            while (host.pump_for_press()) { }
+            return took;
+        };
+        Rehearsal rehearsal;
+        rehearsal.unplug_on = c.cut_on;
+        rehearsal.unplug_at = c.unplug ? c.cut_at : 0;
+        set_camera_transport(&rehearsal);
+        run();
 
-    run_camera_command();
-    ASSERT_EQ(host.frames_shown, 1);
-    EXPECT_EQ(texts(), std::vector<std::string> {});
-    EXPECT_EQ(image_int[0], sample_at(6, 14));
-    EXPECT_TRUE(std::filesystem::exists(auto_save_path(1)));
-    const std::vector<unsigned short> shown(image_int, image_int + frame_samples);
-    host.boxes.clear();
+        // The camera sends every other frame whole.
+        UsbCapture capture;
+        capture.strings_of(zq1());
+        int seen = 0;
+        for (const Rehearsal::Event& e : rehearsal.events) {
+            const bool cut = e.wire == c.cut_on && ++seen == c.cut_at;
+            const int status = cut && c.unplug ? -ESHUTDOWN : 0;
+            if (e.block == 0)
+                capture.interrupt_out(e.wire, status);
+            else
+                capture.bulk_in(e.block, cut ? Bytes(whole.begin(), whole.begin() + 100'000) : whole, status);
+        }
+        ASSERT_EQ(seen >= c.cut_at, true);
+        plug(zq1(), capture);
+        std::filesystem::remove_all(std::filesystem::path(auto_save_path(1)).parent_path());
+        host.boxes.clear();
+        host.frames_shown = 0;
+        int saved = 0;
+        std::vector<unsigned short> first;
+        host.on_show_frame = [&] {
+            saved += auto_save(image) == 0;
+            first.assign(image_int, image_int + frame_samples);
+        };
 
-    run_camera_command();
-    EXPECT_EQ(host.frames_shown, 1);
-    EXPECT_FALSE(std::filesystem::exists(auto_save_path(2)));
-    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), image_int));
-    EXPECT_EQ(texts(), std::vector<std::string> { "Error 5 trying to read BlockIO data from USB\n" });
-    EXPECT_EQ(got_vn, 1);
+        EXPECT_LT(run(), 30'000);
+        EXPECT_EQ(texts(), c.texts);
+        EXPECT_EQ(got_vn, c.unplug ? 0 : 1);
+        ASSERT_EQ(host.frames_shown, 1);
+        EXPECT_EQ(saved, 1);
+        EXPECT_TRUE(std::filesystem::exists(auto_save_path(1)));
+        EXPECT_FALSE(std::filesystem::exists(auto_save_path(2)));
+        EXPECT_EQ(first[0], sample_at(6, 14));
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), image_int));
+        host.on_show_frame = nullptr;
+    }
 }
 
 } // namespace
