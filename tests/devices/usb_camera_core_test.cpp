@@ -16,6 +16,7 @@
 #include "app/state.h"
 #include "camera/camera_controls.h"
 #include "camera/exposure_loop.h"
+#include "camera/focus_loop.h"
 #include "camera/readout.h"
 #include "camera/usb.h"
 #include "devices/usb_camera_transport.h"
@@ -516,6 +517,55 @@ TEST_F(UsbCoreTest, ARunWithAFailedDownloadOrALostCameraShowsAndSavesOnlyWhatArr
         EXPECT_TRUE(std::equal(first.begin(), first.end(), image_int));
         host.on_show_frame = nullptr;
     }
+}
+
+TEST_F(UsbCoreTest, FocusModeEndsWhenTheCameraGoes)
+{
+    // Stops focus mode after 20 steps, should it not end by itself.
+    struct View : FocusLoopView {
+        int steps = 0, frames = 0;
+        void show_values() override { stopit = ++steps == 20 ? 1 : stopit; }
+        void frame_ready() override { ++frames; }
+    };
+    const auto start_focus = [] {
+        reset_program_state();
+        max_stretch = 1; // the frame stays as read
+        focus_delay = 0;
+        set_exposure_unit('t');
+        exp_value = 4;
+        View view;
+        ASSERT_EQ(USBHid::CollectingUSBHidInfo(nullptr), 1);
+        run_focus_loop(view);
+        EXPECT_EQ(view.steps, 3);
+        EXPECT_EQ(view.frames, 2);
+    };
+    Rehearsal rehearsal;
+    rehearsal.unplug_at = 3; // the third frame's download
+    set_camera_transport(&rehearsal);
+    start_focus();
+
+    const Bytes window = block_of(128, 128);
+    UsbCapture capture;
+    capture.strings_of(zq1());
+    int blocks = 0;
+    for (const Rehearsal::Event& e : rehearsal.events) {
+        if (e.block == 0) {
+            capture.interrupt_out(e.wire);
+            continue;
+        }
+        const bool cut = ++blocks == 3;
+        capture.bulk_in(
+            e.block, cut ? Bytes(window.begin(), window.begin() + 4096) : window, cut ? -ESHUTDOWN : 0);
+    }
+    plug(zq1(), capture);
+    test_env().host.boxes.clear();
+    start_focus();
+    EXPECT_EQ(texts(), std::vector<std::string> { "Error 19 trying to read BlockIO data from USB\n" });
+    EXPECT_EQ(max_value, 0);
+    EXPECT_EQ(stopit, 1);
+    // The last frame that arrived stays.
+    EXPECT_EQ(image_int[0], sample_at(0, 0));
+    EXPECT_EQ(image_int[127 * 128 + 127], sample_at(127, 127));
 }
 
 } // namespace
