@@ -280,6 +280,29 @@ TEST_F(UsbCoreTest, DiscoveryNeedsTheConfiguredIdsAndBothChannels)
     }
 }
 
+TEST_F(UsbCoreTest, TheCameraCommandWithoutTheCameraSaysSoBeforeItsDialog)
+{
+    const EmulatedCamera other = { 0x046d, 0xc52b, "Someone Else", "Mouse" };
+    UsbCapture capture;
+    capture.strings_of(other);
+    plug(other, capture);
+    bool asked = false;
+    const CameraDialogScope dialog([&asked] {
+        asked = true;
+        return 1;
+    });
+    // Twice: the transfer error is said once.
+    run_camera_command();
+    run_camera_command();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(got_vn, 0);
+    EXPECT_EQ(test_env().host.frames_shown, 0);
+    EXPECT_EQ(texts(),
+        (std::vector<std::string> { "USB BlockIO device not found",
+            "Error 19 trying to send command to USB \n", "Sorry, No camera found on USB",
+            "USB BlockIO device not found", "Sorry, No camera found on USB" }));
+}
+
 TEST_F(UsbCoreTest, ReportsUpTo254BytesCrossTheWireLongerOnesNeverLeave)
 {
     Bytes data(255);
