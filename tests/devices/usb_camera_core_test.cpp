@@ -340,11 +340,14 @@ TEST_F(UsbCoreTest, AShortOrFailedDownloadIsReportedAndLeavesTheFrameAlone)
         const char* what;
         bool field;
         std::size_t answered;
-        int status; // of the bulk transfer; 1: the camera never answers
+        int status; // of the bulk transfer; 1: the camera never answers, 2: the rest comes late
         const char* text; // nullptr: a whole frame
     };
     const Case cases[] = {
         { "binned, cut short", false, 100'000, 0, short_read },
+        // The camera goes on sending the rest after the read gave up: it
+        // must not end up at the start of the next frame.
+        { "binned, the rest sent late", false, 100'000, 2, short_read },
         { "binned, one byte short", false, binned_block_bytes - 1, 0, short_read },
         { "field, cut short", true, 200'000, 0, short_read },
         { "binned, endpoint stalled", false, 0, -EPIPE, "Error 32 trying to read BlockIO data from USB\n" },
@@ -361,7 +364,12 @@ TEST_F(UsbCoreTest, AShortOrFailedDownloadIsReportedAndLeavesTheFrameAlone)
         capture.interrupt_out(command({ 4, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(c.field ? 2 : 0) }));
         const Bytes& block = c.field ? field : binned;
         if (c.status != 1)
-            capture.bulk_in(block.size(), Bytes(block.begin(), block.begin() + c.answered), c.status);
+            capture.bulk_in(
+                block.size(), Bytes(block.begin(), block.begin() + c.answered), c.status == 2 ? 0 : c.status);
+        // The late rest, in the pieces the transport asks for.
+        for (std::size_t at = c.answered; c.status == 2 && at < block.size(); at += 65'536)
+            capture.bulk_in(
+                65'536, Bytes(block.begin() + at, block.begin() + std::min(at + 65'536, block.size())));
     }
     plug(zq1(), capture);
     ASSERT_EQ(USBHid::CollectingUSBHidInfo(nullptr), 1);
