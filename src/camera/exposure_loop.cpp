@@ -56,11 +56,15 @@ private:
     bool prepare();
     void delay_before_exposing();
     // One frame: exposure, read-out, calibration and stacking. False when
-    // self-guiding failed and the command must end at once.
+    // self-guiding failed or the camera went away, and the command must end
+    // at once.
     bool take_frame();
-    // The timed wait of units 's' and 'm'. False when self-guiding failed.
+    // The timed wait of units 's' and 'm'. False when self-guiding failed
+    // or the camera went away.
     bool wait_exposure_seconds();
     void wait_exposure_short();
+    // True when the camera went away during this run: the run ends.
+    bool camera_gone();
     bool selfguide_step(std::int64_t t_half, std::int64_t& t_step);
     void read_out();
     void second_exposure();
@@ -266,12 +270,30 @@ bool ExposureRun::take_frame()
     }
     if (exposure > 199)
         VN_clearvert();
+    if (camera_gone())
+        return false;
     if (end_loop)
         return true;
 
     read_out();
+    if (camera_gone())
+        return false;
     if (frame_read)
         calibrate_and_stack();
+    return true;
+}
+
+bool ExposureRun::camera_gone()
+{
+    // The loss was reported once by the camera link; every later command
+    // would fail quietly, so a continuous run or a series would go on
+    // taking nothing until a key press.
+    if (!usb_camera_lost)
+        return false;
+    if (host_.info_is_open())
+        host_.info_close();
+    host_.progress_close();
+    end_loop = 1;
     return true;
 }
 
@@ -307,6 +329,8 @@ bool ExposureRun::wait_exposure_seconds()
     const std::int64_t t_half = ticks + exposure / 2;
     std::int64_t t_clear = ticks + clear_interval_ms;
     while (ticks < endticks) {
+        if (camera_gone())
+            return false;
         if (highres_intl && ticks > t_intl && first_intl && !selfguiding) {
             // The first field moves out of the image area at once; the
             // second keeps exposing until the end.

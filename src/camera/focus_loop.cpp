@@ -6,6 +6,7 @@
 #include "app/wait.h"
 #include "camera/camera_controls.h"
 #include "camera/readout.h"
+#include "camera/usb.h"
 #include "display/pipeline.h"
 #include "store/buffers.h"
 
@@ -48,6 +49,10 @@ void run_focus_loop(FocusLoopView& view)
             write_bitmap();
             view.frame_ready();
         }
+        // A camera that went away was reported once; without this the loop
+        // would go on beeping through frames that fail at once.
+        if (peak < 0 && usb_camera_lost)
+            stopit = 1;
         if (stopit)
             return;
 

@@ -14,6 +14,6 @@ public:
 
 // "Start" (107). Refused at once for minutes or values of 100 and more.
 // Ends when `stopit` is set after a frame ("Stop"), on a key or mouse press
-// between steps, or on Cancel in the pause box. Leaves `focus_mode` at 1 once
+// between steps, on Cancel in the pause box, or when the camera went away. Leaves `focus_mode` at 1 once
 // it has run; the exposure command clears it.
 void run_focus_loop(FocusLoopView& view);

@@ -334,9 +334,30 @@ TransferResult LibUsbCameraTransport::read_block(unsigned char* buffer, std::siz
     // A stalled endpoint fails every later read until its halt is cleared.
     if (code == LIBUSB_ERROR_PIPE)
         libusb_clear_halt(handle_, data_in_);
+    if (code == LIBUSB_ERROR_TIMEOUT || (code == LIBUSB_SUCCESS && done < length))
+        drain_data();
     // A short read comes back as success with fewer bytes: the caller sees
     // `bytes` < `length` and must not take the buffer for a whole frame.
     return finish(code, done);
+}
+
+void LibUsbCameraTransport::drain_data()
+{
+    // What the camera still sends of a block that ended early would arrive
+    // at the start of the next block read and shift that frame: it is read
+    // and dropped until the endpoint stays quiet. Bounded by twice the
+    // largest block, in case the camera never stops.
+    constexpr int piece = 64 * 1024;
+    constexpr int quiet_ms = 100;
+    std::vector<unsigned char> scratch(piece);
+    for (int i = 0; i < 16; ++i) {
+        int got = 0;
+        const int code = libusb_bulk_transfer(handle_, data_in_, scratch.data(), piece, &got, quiet_ms);
+        if (code == LIBUSB_ERROR_NO_DEVICE)
+            gone_ = true;
+        if (code != LIBUSB_SUCCESS || got == 0)
+            return;
+    }
 }
 
 void LibUsbCameraTransport::set_while_waiting(std::function<void()> hook)

@@ -39,6 +39,9 @@ private:
     // gone on LIBUSB_ERROR_NO_DEVICE.
     TransferResult finish(int code, std::size_t bytes);
     TransferResult unavailable() const;
+    // Reads and drops what the data endpoint still holds after a block read
+    // that ended early.
+    void drain_data();
     void find_channels(const libusb_config_descriptor* config);
 
     UsbCameraConfig config_;

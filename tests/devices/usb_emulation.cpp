@@ -78,7 +78,9 @@ UsbCapture::UsbCapture()
     put<std::uint16_t>(pcap_, 4);
     put<std::int32_t>(pcap_, 0);
     put<std::uint32_t>(pcap_, 0);
-    put<std::uint32_t>(pcap_, 1 << 20); // snapshot length: a whole full-resolution block
+    // Snapshot length. libpcap reads no record over 256 KiB whatever this
+    // says: a binned block fits, a whole full-resolution field does not.
+    put<std::uint32_t>(pcap_, 1 << 20);
     put<std::uint32_t>(pcap_, 220); // LINKTYPE_USB_LINUX_MMAPPED
 }
 
@@ -149,11 +151,11 @@ void UsbCapture::strings_of(const EmulatedCamera& camera)
     }
 }
 
-void UsbCapture::interrupt_out(const Bytes& wire)
+void UsbCapture::interrupt_out(const Bytes& wire, int status)
 {
     const std::uint64_t urb = next_urb_++;
     record(urb, 'S', urb_interrupt, 0x01, -115, wire.size(), wire, nullptr);
-    record(urb, 'C', urb_interrupt, 0x01, 0, wire.size(), {}, nullptr);
+    record(urb, 'C', urb_interrupt, 0x01, status, status == 0 ? wire.size() : 0, {}, nullptr);
 }
 
 void UsbCapture::interrupt_in(std::size_t asked, const Bytes& answer)

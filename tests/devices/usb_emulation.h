@@ -27,7 +27,8 @@ public:
     UsbCapture();
     // The string requests libusb makes while discovery reads the camera's names.
     void strings_of(const EmulatedCamera& camera);
-    void interrupt_out(const Bytes& wire);
+    // An interrupt OUT of `wire`, completed with the URB status (as bulk_in).
+    void interrupt_out(const Bytes& wire, int status = 0);
     void interrupt_in(std::size_t asked, const Bytes& answer);
     void set_report(std::uint16_t interface, const Bytes& wire);
     // A bulk IN of `asked` bytes answered with `answer` and the URB status
