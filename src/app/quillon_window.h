@@ -63,7 +63,8 @@ public:
     void CmFlatField();
     void CmViewFITSText();
     void LoadVNFile(const char* fileName);
-    void SaveVNFile(const char* fileName);
+    // False when the file could not be written (the message was shown).
+    bool SaveVNFile(const char* fileName);
     int LoadVNTempFile(const char* fileName);
 
     // ------------------------------------------------ settings

@@ -284,7 +284,9 @@ void TINIDialog::set_manually()
     values.backlashy = field(17115);
     values.hystx = field(17136);
     values.hysty = field(17137);
-    apply_manual_values(values);
+    const std::string refusal = apply_manual_values(values);
+    if (!refusal.empty())
+        messages(50, refusal.c_str());
 }
 
 void TINIDialog::set_directory()
