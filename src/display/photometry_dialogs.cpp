@@ -192,8 +192,9 @@ void TBLDialog::Blink_Comparison()
 {
     if (show_comparison && !comparison_loaded) {
         // Flipping would show an empty frame: say why there is nothing.
-        messages(50, "There is no comparison image to blink with. Load one with File > \"Load Comparison "
-                     "Image\" first.");
+        messages(50,
+            "There is no comparison image to blink with. Load one with File > \"Load Comparison "
+            "Image\" first.");
         return;
     }
     if (show_comparison) {

@@ -98,8 +98,8 @@ std::string apply_manual_values(const ManualValues& values)
     };
     for (const Field& f : fields)
         if (f.typed && (*f.typed < f.low || *f.typed > f.high))
-            return std::string("\"") + f.label + "\" takes a whole number from " + std::to_string(f.low) + " to "
-                + std::to_string(f.high) + ". None of the numbers was changed.";
+            return std::string("\"") + f.label + "\" takes a whole number from " + std::to_string(f.low)
+                + " to " + std::to_string(f.high) + ". None of the numbers was changed.";
     for (const Field& f : fields)
         if (f.typed)
             f.global = *f.typed;

@@ -26,8 +26,8 @@ QRect moved_inside(QRect place, const QRect& room)
 }
 } // namespace
 
-QRect free_place(const QSize& size, const QRect& owner, int keep_clear, const QList<QRect>& taken,
-    const QRect& room)
+QRect free_place(
+    const QSize& size, const QRect& owner, int keep_clear, const QList<QRect>& taken, const QRect& room)
 {
     QList<QPoint> spots { { owner.right() + 1, owner.top() } };
     for (const QRect& t : taken)
@@ -58,7 +58,8 @@ void place_beside(QWidget* window, QWidget* owner)
     // The menu and control bar are what lies above the central widget.
     int keep_clear = 0;
     if (auto* frame = qobject_cast<QMainWindow*>(main); frame != nullptr && frame->centralWidget() != nullptr)
-        keep_clear = frame->centralWidget()->mapTo(frame, QPoint(0, 0)).y() + (main->geometry().top() - owner_place.top());
+        keep_clear = frame->centralWidget()->mapTo(frame, QPoint(0, 0)).y()
+            + (main->geometry().top() - owner_place.top());
     QList<QRect> taken;
     for (QWidget* other : QApplication::topLevelWidgets())
         if (other != window && other != main && other->isVisible() && !other->isModal())

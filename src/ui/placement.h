@@ -2,8 +2,8 @@
 // over what the user has to see or click.
 #pragma once
 
-#include <QRect>
 #include <QList>
+#include <QRect>
 
 class QObject;
 class QWidget;
@@ -13,8 +13,8 @@ class QWidget;
 // under or beside the windows already there, under the owner, left of it.
 // When nothing is free, the spot right of the owner moved inside `room`,
 // never above the owner's `keep_clear` (its menu and control bar).
-QRect free_place(const QSize& size, const QRect& owner, int keep_clear, const QList<QRect>& taken,
-    const QRect& room);
+QRect free_place(
+    const QSize& size, const QRect& owner, int keep_clear, const QList<QRect>& taken, const QRect& room);
 
 // Places the shown top-level `window` with free_place beside `owner`'s
 // window, away from the other visible windows of the program.

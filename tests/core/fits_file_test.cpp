@@ -151,7 +151,8 @@ TEST(FitsFile, LongTextsComeBackWithoutTheirPaddingAndAreWrittenPaddedAgain)
     ASSERT_EQ(save_with_globals(path), 0);
     const auto second = bytes_of(path);
     EXPECT_EQ(card(second, 29), card(first, 29));
-    EXPECT_EQ(card(second, 32), "COMMENT = '" + std::string("seeing 3/5; clouds later") + std::string(44, ' ') + "'");
+    EXPECT_EQ(card(second, 32),
+        "COMMENT = '" + std::string("seeing 3/5; clouds later") + std::string(44, ' ') + "'");
     reset_program_state();
     ASSERT_EQ(load_image_file(path.c_str(), image), ImageLoad::ok);
     EXPECT_STREQ(FITS_Com, "seeing 3/5; clouds later");

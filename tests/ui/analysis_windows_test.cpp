@@ -250,9 +250,11 @@ private slots:
         QPointer<TPHDialog> ph = env.window().TPH;
         QVERIFY(ph);
         const auto choose = [&](const char* id) {
-            QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(control<QRadioButton>(ph, id));
+            QAccessibleInterface* radio
+                = QAccessible::queryAccessibleInterface(control<QRadioButton>(ph, id));
             QVERIFY(radio != nullptr && radio->actionInterface() != nullptr);
-            QVERIFY(radio->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            QVERIFY(
+                radio->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
             radio->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         };
         choose("102");
@@ -337,7 +339,8 @@ private slots:
         click(blink, "102");
         QVERIFY(env.host().commands.empty());
         QCOMPARE(env.host().boxes.size(), size_t(1));
-        QVERIFY(QString::fromStdString(env.host().boxes[0].text).contains(QStringLiteral("no comparison image")));
+        QVERIFY(
+            QString::fromStdString(env.host().boxes[0].text).contains(QStringLiteral("no comparison image")));
         QCOMPARE(blink->windowTitle(), QStringLiteral("Blinking:- Current Image"));
 
         comparison_loaded = 1;

@@ -111,8 +111,8 @@ private slots:
         env.window().Flat_Image();
         env.window().Average_Image();
         QCOMPARE(titles,
-            (QStringList { "Select Dark Frame", "Select Auto-Flat File", "Load Comparison Image", "Delete File",
-                "Select Image to Subtract (Dark Frame)", "Select Flat Field to Apply",
+            (QStringList { "Select Dark Frame", "Select Auto-Flat File", "Load Comparison Image",
+                "Delete File", "Select Image to Subtract (Dark Frame)", "Select Flat Field to Apply",
                 "Select Image to Average with" }));
         QVERIFY(env.host().boxes.empty());
     }

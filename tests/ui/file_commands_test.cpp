@@ -246,7 +246,8 @@ private slots:
         env.window().CmSaveAsFits();
         QCOMPARE(date_in(1), std::string("DATE-OBS= '2026-12-08'"));
         QCOMPARE(QString(FITS_Time), QStringLiteral("21:30:00"));
-        QCOMPARE(status->currentMessage(), QStringLiteral("Saved ") + QString::fromStdString(test_env().home)
+        QCOMPARE(status->currentMessage(),
+            QStringLiteral("Saved ") + QString::fromStdString(test_env().home)
                 + QStringLiteral("/AUTOSAVE/IMG1.FIT"));
 
         // A frame an exposure produced keeps its own time ...

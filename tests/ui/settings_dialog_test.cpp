@@ -237,7 +237,8 @@ private slots:
         QCOMPARE(QString::fromStdString(env.host().boxes[0].text),
             QStringLiteral("Unable to load INI file, please delete and try again"));
         QVERIFY(QString::fromStdString(env.host().boxes[1].text)
-                    .startsWith(QStringLiteral("\"Hysteresis in RA (0-20)\" takes a whole number from 0 to 20.")));
+                    .startsWith(
+                        QStringLiteral("\"Hysteresis in RA (0-20)\" takes a whole number from 0 to 20.")));
 
         // The next start-up reads what was saved.
         reset_program_state();
