@@ -8,16 +8,19 @@ FUZZ_BUILD ?= build-fuzz
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 
 PACKAGES = build-essential cmake ninja-build pkg-config clang ccache \
   qt6-base-dev qt6-serialport-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libusb-1.0-0-dev libhidapi-dev umockdev libumockdev-dev libcfitsio-dev libtiff-dev libopencv-dev \
-  fitsverify xvfb xauth
+  fitsverify xvfb xauth desktop-file-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# Installing into a prefix the user cannot write (the default) needs root.
+SUDO_INSTALL := $(shell [ "$$(id -u)" = 0 ] || [ -w "$(DESTDIR)$(PREFIX)" ] || echo sudo)
 
-.PHONY: setup configure build run test bench fuzz asan clean
+.PHONY: setup configure build run test bench fuzz asan clean install uninstall
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -62,6 +65,20 @@ asan: setup
 	  -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+
+# The program, its help, the desktop entry and icon, the camera's udev rule.
+# The list of what was installed is kept for uninstall (a later
+# `cmake --install` elsewhere, such as the install test, does not change it).
+install: build
+	$(SUDO_INSTALL) cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed_files.txt
+	@if [ -z "$(DESTDIR)" ] && command -v udevadm >/dev/null; then \
+	  $(SUDO_INSTALL) udevadm control --reload-rules 2>/dev/null || true; fi
+
+uninstall:
+	@[ -f $(BUILD)/installed_files.txt ] || { echo "Nothing installed from $(BUILD)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do echo "Removing $$f"; $(SUDO_INSTALL) rm -f "$$f"; done < $(BUILD)/installed_files.txt
+	rm -f $(BUILD)/installed_files.txt
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

@@ -1,6 +1,8 @@
 #include "app/command_table.h"
 
 #include <QAction>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -8,6 +10,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "app/command_rules.h"
@@ -235,9 +238,42 @@ const std::vector<Accelerator>& accelerator_table()
         { QKeySequence(Qt::CTRL | Qt::Key_M), 726 },
         { QKeySequence(Qt::Key_Return), 726 },
         { QKeySequence(Qt::Key_Enter), 726 },
+        // The desktop's key for help.
+        { QKeySequence(Qt::Key_F1), 112 },
     };
     return keys;
 }
+
+namespace {
+// "&Histogram" and "&Help" both underline H. The Histogram has its own key
+// (Ctrl+H), so Alt+H opens the Help menu, whichever of the two the menu
+// bar would have picked; Left from there reaches the Histogram.
+class HelpMnemonic : public QObject {
+public:
+    HelpMnemonic(QMenuBar& bar, QAction* help)
+        : QObject(&bar)
+        , bar_(bar)
+        , help_(help)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != &bar_ || event->type() != QEvent::Shortcut)
+            return false;
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (shortcut->key() != QKeySequence(Qt::ALT | Qt::Key_H))
+            return false;
+        bar_.setActiveAction(help_);
+        return true;
+    }
+
+private:
+    QMenuBar& bar_;
+    QAction* help_;
+};
+} // namespace
 
 void build_menu_bar(QMenuBar& bar, TQuillonWindow& window)
 {
@@ -256,6 +292,8 @@ void build_menu_bar(QMenuBar& bar, TQuillonWindow& window)
         QWidget* frame = bar.window();
         QObject::connect(
             menu, &QMenu::aboutToShow, menu, [frame, &window] { refresh_command_states(*frame, window); });
+        if (std::strcmp(entry.title, "&Help") == 0)
+            bar.installEventFilter(new HelpMnemonic(bar, menu->menuAction()));
     }
 }
 

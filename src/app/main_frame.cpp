@@ -12,6 +12,7 @@
 #include "app/status_bar.h"
 #include "display/palette.h"
 #include "store/buffers.h"
+#include "ui/placement.h"
 
 MainFrame build_main_frame()
 {
@@ -32,6 +33,8 @@ MainFrame build_main_frame()
     // title bar, so the title stays on the screen).
     frame.resize(710, 500);
     frame.move(0, 0);
+    // On a small or high-DPI screen the windows are made to fit it.
+    keep_windows_on_screen(&frame);
     result.TelescopeControl = make_telescope_button(*result.cb, *result.client);
     if (telescope != 'n')
         result.cb->addAction(result.TelescopeControl);

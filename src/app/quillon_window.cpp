@@ -1,5 +1,6 @@
 #include "app/quillon_window.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -66,6 +67,28 @@ void TQuillonWindow::resizeEvent(QResizeEvent* event)
 void TQuillonWindow::scrollContentsBy(int, int)
 {
     viewport()->update();
+}
+
+void TQuillonWindow::keyPressEvent(QKeyEvent* event)
+{
+    // The scroll area moves by arrows and pages; Home and End go to the
+    // edges, with Ctrl to the corners. While a run pumps messages every key
+    // is a stop request first (the host watches them before they get here).
+    const bool corner = event->modifiers().testFlag(Qt::ControlModifier);
+    switch (event->key()) {
+    case Qt::Key_Home:
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+        if (corner)
+            verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+        return;
+    case Qt::Key_End:
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        if (corner)
+            verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        return;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
 }
 
 void TQuillonWindow::mouseReleaseEvent(QMouseEvent* event)

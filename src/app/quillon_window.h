@@ -63,7 +63,8 @@ public:
     void CmFlatField();
     void CmViewFITSText();
     void LoadVNFile(const char* fileName);
-    void SaveVNFile(const char* fileName);
+    // False when the file could not be written (the message was shown).
+    bool SaveVNFile(const char* fileName);
     int LoadVNTempFile(const char* fileName);
 
     // ------------------------------------------------ settings
@@ -185,6 +186,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 

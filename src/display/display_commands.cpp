@@ -111,6 +111,10 @@ void TQuillonWindow::AdjustScroller()
     vertical->setRange(0, Fit ? 0 : std::max(0, PixelHeight - client.height()));
     horizontal->setPageStep(std::max(1, client.width()));
     vertical->setPageStep(std::max(1, client.height()));
+    // An arrow key or a wheel line moves a twentieth of the view, as image
+    // viewers do (a wheel notch is three lines).
+    horizontal->setSingleStep(std::max(1, client.width() / 20));
+    vertical->setSingleStep(std::max(1, client.height() / 20));
     horizontal->setValue(0);
     vertical->setValue(0);
     viewport()->update();

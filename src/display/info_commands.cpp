@@ -17,6 +17,7 @@
 #include "app/quillon_window.h"
 #include "app/state.h"
 #include "store/buffers.h"
+#include "ui/placement.h"
 
 namespace {
 constexpr const char* program_version = "Version 0.1.0";
@@ -44,6 +45,11 @@ void TQuillonWindow::CmShowImage()
 
 void TQuillonWindow::Info()
 {
+    // An entry of one character or none ends the history, as below.
+    if (strnlen(process_info[0], history_text) <= 1) {
+        messages(50, "The processing history is empty: nothing has been done to this image yet.");
+        return;
+    }
     std::string text;
     for (int i = 0;; ++i) {
         text.append(process_info[i], strnlen(process_info[i], history_text));
@@ -88,6 +94,7 @@ void TQuillonWindow::Help_Using()
     dialog->resize(640, 560);
     help_window = dialog;
     dialog->show();
+    place_beside(dialog, this);
 }
 
 void TQuillonWindow::Help_About()

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "app/host.h"
+#include "app/messages.h"
 #include "app/state.h"
 #include "ui/dialog_controls.h"
 #include "display/photometry.h"
@@ -63,11 +65,16 @@ TPHDialog::TPHDialog(QWidget* parent, QWidget* view)
         = { { "104", "105", "110" }, { "106", "107", "111" }, { "108", "109", "112" } };
     for (int i = 0; i < 3; ++i) {
         points->addWidget(add_radio(this, objects_, 101 + i, QString::fromLatin1(names[i])), i + 1, 0);
-        for (int j = 0; j < 3; ++j)
-            points->addWidget(add_edit(this, edit_ids[i][j]), i + 1, j + 1);
+        const char* columns[] = { " x", " y", " Value" };
+        for (int j = 0; j < 3; ++j) {
+            QLineEdit* field = add_edit(this, edit_ids[i][j]);
+            field->setAccessibleName(QString::fromLatin1(names[i]) + QString::fromLatin1(columns[j]));
+            points->addWidget(field, i + 1, j + 1);
+        }
     }
     points->addWidget(new QLabel(QStringLiteral("Magnitude difference"), this), 4, 0, 1, 3);
     points->addWidget(add_edit(this, "113"), 4, 3);
+    edit("113")->setAccessibleName(QStringLiteral("Magnitude difference"));
     layout->addLayout(points);
 
     auto* mask = new QGroupBox(QStringLiteral("Diameter of Mask"), this);
@@ -86,23 +93,39 @@ TPHDialog::TPHDialog(QWidget* parent, QWidget* view)
     cursor_layout->addWidget(add_edit(cursor, "1018"), 1, 0);
     cursor_layout->addWidget(add_edit(cursor, "1019"), 1, 1);
     cursor_layout->addWidget(add_edit(cursor, "1020"), 1, 2);
+    edit("1018")->setAccessibleName(QStringLiteral("Cursor Position x"));
+    edit("1019")->setAccessibleName(QStringLiteral("Cursor Position y"));
+    edit("1020")->setAccessibleName(QStringLiteral("Cursor Position value"));
     layout->addWidget(cursor);
 
     auto* finished = add_button(this, "2", QStringLiteral("Finished"));
     auto* help = add_button(this, "9", QStringLiteral("Help"));
     add_button_row(layout, { finished, help });
 
-    connect(objects_, &QButtonGroup::idClicked, this, [this](int id) {
+    // A choice counts however it is made: a click, the keyboard, or a screen
+    // reader or test robot setting the button through accessibility (which
+    // checks it without a click). Choosing again what is chosen acts again.
+    const auto choose_object = [this](int id) {
         ph_object = id == 101 ? 'o' : (id == 102 ? 'c' : 'b');
         if (id == 103)
             back_select = 1;
         EvPaint();
-    });
-    connect(apertures_, &QButtonGroup::idClicked, this, [this](int id) {
+    };
+    const auto choose_aperture = [this](int id) {
         for (const Aperture& a : apertures)
             if (a.id == id)
                 set_aperture(a.rad);
         EvPaint();
+    };
+    connect(objects_, &QButtonGroup::idClicked, this, choose_object);
+    connect(objects_, &QButtonGroup::idToggled, this, [choose_object](int id, bool checked) {
+        if (checked)
+            choose_object(id);
+    });
+    connect(apertures_, &QButtonGroup::idClicked, this, choose_aperture);
+    connect(apertures_, &QButtonGroup::idToggled, this, [choose_aperture](int id, bool checked) {
+        if (checked)
+            choose_aperture(id);
     });
     connect(finished, &QPushButton::clicked, this, &TPHDialog::PHKill);
     connect(help, &QPushButton::clicked, this, [] {
@@ -132,6 +155,9 @@ void TPHDialog::EvPaint()
     edit("112")->setText(QString::fromStdString(shown.back_level));
     edit("113")->setText(QString::fromStdString(shown.magnitude));
     edit("1020")->setText(QString::fromStdString(shown.cursor_value));
+    // Showing the state is not a choice of the user's.
+    const QSignalBlocker quiet_apertures(apertures_);
+    const QSignalBlocker quiet_objects(objects_);
     apertures_->button(aperture_button(cur_rad))->setChecked(true);
     objects_->button(object_button(ph_object))->setChecked(true);
 }
@@ -164,6 +190,13 @@ TBLDialog::TBLDialog(QWidget* parent)
 
 void TBLDialog::Blink_Comparison()
 {
+    if (show_comparison && !comparison_loaded) {
+        // Flipping would show an empty frame: say why there is nothing.
+        messages(50,
+            "There is no comparison image to blink with. Load one with File > \"Load Comparison "
+            "Image\" first.");
+        return;
+    }
     if (show_comparison) {
         flip_->setText(QStringLiteral("Current Image"));
         host().send_command(926);
@@ -178,6 +211,9 @@ void TBLDialog::Blink_Comparison()
 
 void TBLDialog::BlinkKill()
 {
+    // The window's title named the current image: it is shown again.
+    if (!show_comparison)
+        host().send_command(925);
     blinking = 0;
     hide();
     deleteLater();

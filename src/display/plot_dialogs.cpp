@@ -139,7 +139,8 @@ QImage T3DDialog::relief() const
 
 void T3DDialog::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    // Placed as the other analysis windows are.
+    TModeDialog::showEvent(event);
     if (redraw)
         QTimer::singleShot(0, this, &T3DDialog::DrawRelief);
 }

@@ -17,6 +17,7 @@
 #include "processing/merge_dialog.h"
 #include "store/buffers.h"
 #include "ui/file_chooser.h"
+#include "ui/placement.h"
 
 namespace {
 // Native files carry no extension; by convention their names begin with "~".
@@ -31,6 +32,12 @@ FileRequest image_file_request()
         request.title = QStringLiteral("Load Comparison Image");
     else if (delete_file)
         request.title = QStringLiteral("Delete File");
+    else if (merge_type == 's')
+        request.title = QStringLiteral("Select Image to Subtract (Dark Frame)");
+    else if (merge_type == 'f')
+        request.title = QStringLiteral("Select Flat Field to Apply");
+    else if (merge_type == 'a')
+        request.title = QStringLiteral("Select Image to Average with");
     else
         request.title = QStringLiteral("Open");
     request.filters = { QStringLiteral("Vantrel (~*)"), QStringLiteral("FITS files (*.FIT *.fit)"),
@@ -114,6 +121,8 @@ void TQuillonWindow::Add_Image()
     auto* dialog = new TMergeDialog(this);
     connect(dialog, &TMergeDialog::merged, this, [this] { viewport()->update(); });
     dialog->show();
+    // The user clicks on the image while the dialog is open: keep it clear.
+    place_beside(dialog, this);
 }
 
 TMergeDialog* TQuillonWindow::merge_dialog() const

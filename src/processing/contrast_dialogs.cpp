@@ -48,6 +48,10 @@ TStretchDialog::TStretchDialog(QWidget* parent)
     black_bar_->setRange(0, 255);
     black_bar_->setPageStep(10);
     black_bar_->setValue(static_cast<int>(black));
+    name_after(black_edit_, QStringLiteral("Black"));
+    name_after(black_bar_, QStringLiteral("Black"));
+    name_after(white_edit_, QStringLiteral("White"));
+    name_after(white_bar_, QStringLiteral("White"));
     connect(white_bar_, &QScrollBar::actionTriggered, this, &TStretchDialog::white_action);
     connect(black_bar_, &QScrollBar::actionTriggered, this, &TStretchDialog::black_action);
 }
@@ -172,6 +176,9 @@ TPowerDialog::TPowerDialog(QWidget* parent)
         QStringLiteral("Quillon - Power Law Stretch"));
     bar_->setRange(1, 30);
     bar_->setValue(10);
+    arrows_only_input(bar_);
+    name_after(bar_, QStringLiteral("Power"));
+    name_after(edit_, QStringLiteral("Power"));
     connect(bar_, &QScrollBar::actionTriggered, this, &TPowerDialog::power_action);
 }
 
@@ -210,6 +217,9 @@ TNonLiniarDialog::TNonLiniarDialog(QWidget* parent)
         QStringLiteral("Quillon - NonLiniar Filter"));
     bar_->setRange(2, 50);
     bar_->setValue(static_cast<int>(white));
+    arrows_only_input(bar_);
+    name_after(bar_, QStringLiteral("Non-Linear Power"));
+    name_after(edit_, QStringLiteral("Non-Linear Power"));
     connect(bar_, &QScrollBar::actionTriggered, this, &TNonLiniarDialog::power_action);
 }
 
@@ -241,6 +251,8 @@ TMaxDialog::TMaxDialog(QWidget* parent)
     standard_buttons(this, 110, QString(), QString(), false);
     bar_->setRange(10, 16);
     bar_->setPageStep(1);
+    name_after(edit_, QStringLiteral("Stretch Palette"));
+    name_after(bar_, QStringLiteral("10 bit to 16 bit"));
     connect(bar_, &QScrollBar::actionTriggered, this, &TMaxDialog::stretch_action);
     connect(all_images_, &QCheckBox::clicked, this, [this] {
         max_stretch = max_stretch ? 0 : 1;

@@ -15,6 +15,7 @@ TDeleteFileDialog::TDeleteFileDialog(QWidget* parent)
     auto* path = new QLineEdit(QString::fromStdString(file_name), this);
     path->setObjectName("101");
     path->setReadOnly(true);
+    path->setAccessibleName(QStringLiteral("Delete this file?"));
     path->setMinimumWidth(320);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName("1");

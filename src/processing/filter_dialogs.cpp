@@ -16,6 +16,7 @@ using Action = QAbstractSlider::SliderAction;
 template <typename Show>
 void arrows_only(QScrollBar* bar, std::uint32_t& value, std::uint32_t lo, std::uint32_t hi, Show show)
 {
+    arrows_only_input(bar);
     QObject::connect(bar, &QScrollBar::actionTriggered, bar, [bar, &value, lo, hi, show](int action) {
         if (action == Action::SliderSingleStepAdd && value < hi)
             value += 1;
@@ -46,6 +47,10 @@ TUnsharpDialog::TUnsharpDialog(QWidget* parent, const QString& main_caption)
     radius_bar_->setValue(static_cast<int>(white));
     power_bar_->setRange(1, 7);
     power_bar_->setValue(static_cast<int>(black));
+    name_after(radius_bar_, QStringLiteral("Radius"));
+    name_after(radius_edit_, QStringLiteral("Radius"));
+    name_after(power_bar_, QStringLiteral("Power"));
+    name_after(power_edit_, QStringLiteral("Power"));
     arrows_only(radius_bar_, white, 1, 7, [this] { radius_edit_->setText(QString::number(white)); });
     arrows_only(power_bar_, black, 1, 7, [this] { power_edit_->setText(QString::number(black)); });
 }
@@ -68,6 +73,10 @@ TMedianDialog::TMedianDialog(QWidget* parent)
     radius_bar_->setValue(static_cast<int>(white));
     power_bar_->setRange(1, 10);
     power_bar_->setValue(static_cast<int>(black));
+    name_after(radius_bar_, QStringLiteral("Radius"));
+    name_after(radius_edit_, QStringLiteral("Radius"));
+    name_after(power_bar_, QStringLiteral("Power"));
+    name_after(power_edit_, QStringLiteral("Power"));
     arrows_only(radius_bar_, white, 1, 3, [this] { radius_edit_->setText(QString::number(white)); });
     arrows_only(power_bar_, black, 1, 10, [this] {
         char text[16];

@@ -22,6 +22,7 @@ TLabelDialog::TLabelDialog(QWidget* parent)
     auto* text = new QLineEdit(this);
     text->setObjectName("4090");
     text->setMaxLength(label_text_limit);
+    text->setAccessibleName(QStringLiteral("Label text"));
     auto* date_box = new QCheckBox(QStringLiteral("Auto Date"), this);
     date_box->setObjectName("102");
     auto* fits_box = new QCheckBox(QStringLiteral("Use FITs Date"), this);

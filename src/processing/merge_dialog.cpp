@@ -49,11 +49,18 @@ TMergeDialog::TMergeDialog(QWidget* parent)
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("x         y"), this), 0, 1, 1, 2);
     grid->addWidget(original, 1, 0);
-    grid->addWidget(mark_edit(this, "104"), 1, 1);
-    grid->addWidget(mark_edit(this, "106"), 1, 2);
+    const struct {
+        const char* id;
+        const char* name;
+        int row, column;
+    } marks[] = { { "104", "Original Image x", 1, 1 }, { "106", "Original Image y", 1, 2 },
+        { "105", "Merge Image x", 2, 1 }, { "107", "Merge Image y", 2, 2 } };
     grid->addWidget(second, 2, 0);
-    grid->addWidget(mark_edit(this, "105"), 2, 1);
-    grid->addWidget(mark_edit(this, "107"), 2, 2);
+    for (const auto& m : marks) {
+        QLineEdit* edit = mark_edit(this, m.id);
+        edit->setAccessibleName(QString::fromLatin1(m.name));
+        grid->addWidget(edit, m.row, m.column);
+    }
 
     auto* average_box = new QCheckBox(QStringLiteral("Average"), this);
     average_box->setObjectName("103");

@@ -22,11 +22,14 @@ inline QPushButton* button(QWidget* parent, const char* id, const QString& text,
     return b;
 }
 
+// The edits of these dialogs show the value the scroll bars set; nothing
+// typed into them is ever read, so they cannot be typed into.
 inline QLineEdit* edit(QWidget* parent, const char* id, const QString& text, const QRect& where)
 {
     auto* e = new QLineEdit(text, parent);
     e->setObjectName(QString::fromLatin1(id));
     e->setGeometry(where);
+    e->setReadOnly(true);
     return e;
 }
 
@@ -66,5 +69,16 @@ inline void standard_buttons(
             [help, title] { host().message_box(help.toStdString(), title.toStdString()); });
     }
 }
+
+// Names `control` after its label for screen readers and test robots.
+inline void name_after(QWidget* control, const QString& label)
+{
+    control->setAccessibleName(label);
+}
+
+// For the scroll bars where only the arrows act: the thumb cannot be dragged
+// and the track and the wheel do nothing, so the thumb always shows the value
+// held. The arrows work as before.
+void arrows_only_input(QScrollBar* bar);
 
 } // namespace processing_ui

@@ -81,14 +81,30 @@ void stamp_ut(std::int64_t clock_seconds)
     set_text(FITS_Date, text);
 }
 
+bool frame_was_exposed()
+{
+    return start_exp > 0 && end_exp > 0;
+}
+
+void forget_exposure_times()
+{
+    start_exp = end_exp = 0;
+}
+
 int auto_save(const unsigned short* fredptr)
 {
     update_auto_save_dir();
     // The number advances before the write: a failed write leaves a gap.
     auto_save_num = next_auto_save_number(auto_save_num);
     const std::string path = auto_save_path(auto_save_num);
-    start_exp = static_cast<long>(start_exp + (end_exp - start_exp) * 0.5);
-    stamp_ut(start_exp);
+    if (frame_was_exposed()) {
+        start_exp = static_cast<long>(start_exp + (end_exp - start_exp) * 0.5);
+        stamp_ut(start_exp);
+    } else {
+        // A frame from disk (or the start-up ramp) has no exposure time of
+        // this run: it is stamped with the time it was saved.
+        stamp_ut(program_clock().now_seconds());
+    }
     const int written = SaveFITSFile(
         path.c_str(), fredptr, FITS_Obj, FITS_Obs, FITS_Date, FITS_Tel, FITS_Ins, FITS_Com, FITS_His, 0);
     if (written != 0)

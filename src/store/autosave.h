@@ -11,6 +11,14 @@
 // settings write after a good FITS write failed.
 int auto_save(const unsigned short* fredptr);
 
+// Whether the image in memory came from an exposure of this run: the
+// exposure loop sets start_exp, showing the frame sets end_exp. Auto-save
+// stamps such a frame with its mid-exposure time and any other frame with
+// the time of the save.
+bool frame_was_exposed();
+// The image in memory no longer comes from an exposure (a file was opened).
+void forget_exposure_times();
+
 // A sub-folder name may not leave the auto-save folder: no "/", "\", ":"
 // and no "..". An empty name is safe (the folder itself).
 bool auto_save_subdir_is_safe(const char* subdir);

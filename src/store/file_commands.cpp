@@ -3,6 +3,8 @@
 #include "app/quillon_window.h"
 
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <cctype>
@@ -87,6 +89,7 @@ void TQuillonWindow::LoadVNFile(const char* fileName)
     case ImageLoad::ok:
         image_name = lower_case(title_of(QString::fromLocal8Bit(fileName)));
         last_load_done = true;
+        forget_exposure_times();
         image_prepare();
         if (merging)
             merge_refresh();
@@ -124,7 +127,6 @@ void TQuillonWindow::CmFileSave()
     if (!choice)
         return;
     const std::string title = lower_case(title_of(choice->path));
-    SetCaption(title.c_str());
     Filter_Index = save_FITS ? 2 : filter_for_title(title);
     const std::string path = choice->path.toLocal8Bit().toStdString();
 
@@ -139,13 +141,19 @@ void TQuillonWindow::CmFileSave()
             FITS_Com, FITS_His, eightbit);
         host().wait_cursor(false);
     } else {
-        SaveVNFile(path.c_str());
+        result = SaveVNFile(path.c_str()) ? 0 : 1;
+        if (result != 0)
+            return; // the native writer has shown its own message
     }
-    if (result == 1)
+    if (result == 1) {
         messages(22);
+        return;
+    }
+    // The title names the file the image is in: only a good save changes it.
+    SetCaption(title.c_str());
 }
 
-void TQuillonWindow::SaveVNFile(const char* fileName)
+bool TQuillonWindow::SaveVNFile(const char* fileName)
 {
     host().wait_cursor(true);
     const NativeSave result = save_native_file(fileName, image);
@@ -154,6 +162,7 @@ void TQuillonWindow::SaveVNFile(const char* fileName)
         messages(17);
     else if (result == NativeSave::short_write)
         messages(19);
+    return result == NativeSave::ok;
 }
 
 void TQuillonWindow::CmTifSave()
@@ -177,8 +186,15 @@ void TQuillonWindow::CmFITSSave()
 
 void TQuillonWindow::CmSaveAsFits()
 {
-    if (auto_save(image) == 1)
+    const int result = auto_save(image);
+    if (result == 1) {
         messages(49);
+        return;
+    }
+    // The quick save asks nothing: the status bar tells where the image went.
+    if (auto* frame = qobject_cast<QMainWindow*>(window()); frame != nullptr && frame->statusBar() != nullptr)
+        frame->statusBar()->showMessage(
+            QStringLiteral("Saved ") + QString::fromLocal8Bit(auto_save_path(auto_save_num).c_str()));
 }
 
 void TQuillonWindow::CmFileDelete()

@@ -45,6 +45,25 @@ void store(char* field, std::size_t capacity, const std::string& text)
     std::memset(field + length, 0, capacity - length);
 }
 
+// A field is named after its label, without the colon, for screen readers.
+QString name_of(const char* label)
+{
+    QString name = QString::fromLatin1(label);
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    return name;
+}
+
+// Trailing blanks are padding in a FITS header, not text: a text read back
+// from a file is shown without them, so what is typed goes after the text.
+QString shown_text(const char* value)
+{
+    QString text = QString::fromLatin1(value);
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
 QWidget* control_by_id(QWidget* dialog, const char* id)
 {
     return dialog->findChild<QWidget*>(QString::fromLatin1(id));
@@ -88,6 +107,7 @@ TFITSDialog::TFITSDialog(QWidget* parent)
     hours_->setSingleStep(1);
     hours_->setPageStep(1);
     hours_->setValue(difference_);
+    hours_->setAccessibleName(QStringLiteral("Time Difference to UT in Hrs"));
     hours_shown_ = new QLabel(this);
     hours_shown_->setObjectName(QStringLiteral("112"));
     hours_shown_->setMinimumWidth(30);
@@ -129,8 +149,9 @@ TFITSDialog::TFITSDialog(QWidget* parent)
 
 QLineEdit* TFITSDialog::add_line(int row, const char* id, const char* label, const char* value, int most)
 {
-    auto* edit = new QLineEdit(QString::fromLatin1(value), this);
+    auto* edit = new QLineEdit(shown_text(value), this);
     edit->setObjectName(QString::fromLatin1(id));
+    edit->setAccessibleName(name_of(label));
     edit->setMaxLength(most);
     auto* grid = static_cast<QGridLayout*>(layout());
     grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
@@ -140,8 +161,11 @@ QLineEdit* TFITSDialog::add_line(int row, const char* id, const char* label, con
 
 QPlainTextEdit* TFITSDialog::add_text(int row, const char* id, const char* label, const char* value)
 {
-    auto* edit = new QPlainTextEdit(QString::fromLatin1(value), this);
+    auto* edit = new QPlainTextEdit(shown_text(value), this);
     edit->setObjectName(QString::fromLatin1(id));
+    edit->setAccessibleName(name_of(label));
+    // Tab goes on to the next field, as in every other field of the dialog.
+    edit->setTabChangesFocus(true);
     edit->setFixedHeight(60);
     auto* grid = static_cast<QGridLayout*>(layout());
     grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0, Qt::AlignTop);

@@ -107,6 +107,14 @@ void append_text(const unsigned char* header, int card, char* field, std::size_t
     field[used + take] = '\0';
 }
 
+void trim_trailing_blanks(char* text)
+{
+    std::size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ')
+        --length;
+    text[length] = '\0';
+}
+
 double read_number(const unsigned char* header, int card)
 {
     char text[17];
@@ -252,6 +260,10 @@ int decode_fits_header(const unsigned char* header, FitsHeaderValues& out)
         append_text(header, 28 + part, out.his, sizeof out.his, most);
         append_text(header, 32 + part, out.com, sizeof out.com, most);
     }
+    // The four parts are padded to 68 characters on the card; the padding is
+    // not part of the text (trailing blanks never are, in FITS).
+    trim_trailing_blanks(out.his);
+    trim_trailing_blanks(out.com);
     out.sbig = card_has(header, 36, 1, bzero_zero);
     out.pixwidth = read_number(header, 38);
     out.pixheight = read_number(header, 39);

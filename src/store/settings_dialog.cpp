@@ -109,7 +109,9 @@ TINIDialog::TINIDialog(QWidget* parent)
              std::pair { 17117, "Pixels per sec in Dec" }, std::pair { 17114, "RA Backlash" },
              std::pair { 17115, "Dec Backlash" }, std::pair { 17136, "Hysteresis in RA (0-20)" },
              std::pair { 17137, "Hysteresis in Dec (0-20)" } }) {
-        number_grid->addWidget(number_field(id), row, 0);
+        QLineEdit* field = number_field(id);
+        field->setAccessibleName(QString::fromLatin1(text));
+        number_grid->addWidget(field, row, 0);
         number_grid->addWidget(new QLabel(QString::fromLatin1(text), numbers), row, 1);
         ++row;
     }
@@ -158,6 +160,7 @@ TINIDialog::TINIDialog(QWidget* parent)
     auto* subdir = new QLineEdit(subdir_box);
     subdir->setObjectName(QStringLiteral("17147"));
     subdir->setMaxLength(79);
+    subdir->setAccessibleName(QStringLiteral("Autosave Sub-Directory"));
     subdir->setMinimumWidth(170);
     subdir_column->addWidget(subdir);
     auto* set_dir = new QPushButton(QStringLiteral("Set Directory"), subdir_box);
@@ -284,7 +287,9 @@ void TINIDialog::set_manually()
     values.backlashy = field(17115);
     values.hystx = field(17136);
     values.hysty = field(17137);
-    apply_manual_values(values);
+    const std::string refusal = apply_manual_values(values);
+    if (!refusal.empty())
+        messages(50, refusal.c_str());
 }
 
 void TINIDialog::set_directory()

@@ -78,22 +78,32 @@ void derive_auto_save_dir()
     set_text(auto_save_dir, folder_for(auto_save_subdir));
 }
 
-void apply_manual_values(const ManualValues& values)
+std::string apply_manual_values(const ManualValues& values)
 {
-    auto rate = [](int v) { return std::max(v, 1); };
-    auto small = [](int v) { return std::clamp(v, 0, 20); };
-    if (values.slewx)
-        slewx = rate(*values.slewx);
-    if (values.slewy)
-        slewy = rate(*values.slewy);
-    if (values.backlashx)
-        backlashx = small(*values.backlashx);
-    if (values.backlashy)
-        backlashy = small(*values.backlashy);
-    if (values.hystx)
-        hystx = small(*values.hystx);
-    if (values.hysty)
-        hysty = small(*values.hysty);
+    struct Field {
+        const std::optional<int>& typed;
+        int& global;
+        const char* label;
+        int low, high;
+    };
+    // Rates of at least 1 (guiding divides by them) up to what the file's
+    // signed 16-bit record holds; backlash and hysteresis as the file checks.
+    const Field fields[] = {
+        { values.slewx, slewx, "Pixels per sec in RA", 1, 32767 },
+        { values.slewy, slewy, "Pixels per sec in Dec", 1, 32767 },
+        { values.backlashx, backlashx, "RA Backlash", 0, 20 },
+        { values.backlashy, backlashy, "Dec Backlash", 0, 20 },
+        { values.hystx, hystx, "Hysteresis in RA (0-20)", 0, 20 },
+        { values.hysty, hysty, "Hysteresis in Dec (0-20)", 0, 20 },
+    };
+    for (const Field& f : fields)
+        if (f.typed && (*f.typed < f.low || *f.typed > f.high))
+            return std::string("\"") + f.label + "\" takes a whole number from " + std::to_string(f.low)
+                + " to " + std::to_string(f.high) + ". None of the numbers was changed.";
+    for (const Field& f : fields)
+        if (f.typed)
+            f.global = *f.typed;
+    return {};
 }
 
 std::int64_t ut_seconds(const std::tm& local)

@@ -29,12 +29,14 @@ bool set_auto_save_subdir(const std::string& name);
 void derive_auto_save_dir();
 
 // The six guiding numbers of the dialog; a field that is not a number keeps
-// its global. Rates below 1 become 1 (guiding divides by them); backlash and
-// hysteresis are kept to 0..20, the range the settings file accepts.
+// its global. Every number must fit what the settings file stores and its
+// range: rates 1..32767 (guiding divides by them), backlash and hysteresis
+// 0..20. When one does not, nothing is stored and the text returned names
+// the field and its range; an empty text when the numbers were stored.
 struct ManualValues {
     std::optional<int> slewx, slewy, backlashx, backlashy, hystx, hysty;
 };
-void apply_manual_values(const ManualValues& values);
+std::string apply_manual_values(const ManualValues& values);
 
 // UT for a local date and time: the wall-clock time plus FITS_Diff hours, in
 // seconds since 1970, to be broken down with gmtime. It stands for the

@@ -5,10 +5,9 @@
 
 #include <QCloseEvent>
 #include <QDialog>
-#include <QScreen>
 #include <QShowEvent>
 
-#include <algorithm>
+#include "ui/placement.h"
 
 class TModeDialog : public QDialog {
 public:
@@ -26,20 +25,14 @@ protected:
     void reject() override { Kill(); }
 
     // First shown beside the main window rather than over the image it
-    // measures, as far as the screen allows.
+    // measures, and beside the other windows already open there.
     void showEvent(QShowEvent* event) override
     {
         QDialog::showEvent(event);
         if (placed_ || parentWidget() == nullptr)
             return;
         placed_ = true;
-        const QRect main = parentWidget()->window()->frameGeometry();
-        QPoint at(main.right() + 1, main.top());
-        if (const QScreen* screen = parentWidget()->screen(); screen != nullptr) {
-            const QRect room = screen->availableGeometry();
-            at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - frameGeometry().width())));
-        }
-        move(at);
+        place_beside(this, parentWidget());
     }
 
 private:

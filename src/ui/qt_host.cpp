@@ -130,8 +130,16 @@ int QtHost::message_box(const std::string& text, const std::string& caption, Box
         shown = QMessageBox::Question;
         break;
     }
-    // No owner: the box is modal to the whole program.
-    QMessageBox box(shown, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text), standard);
+    // The box belongs to the window that raised it (a modal dialog, else the
+    // active window, else the main window), so it opens over that window;
+    // it stays modal to the whole program.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (owner == nullptr)
+        owner = QApplication::activeWindow();
+    if (owner == nullptr && window_)
+        owner = window_->window();
+    QMessageBox box(shown, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text), standard, owner);
+    box.setWindowModality(Qt::ApplicationModal);
     box.setTextFormat(Qt::PlainText);
     box.setEscapeButton(escape);
     switch (box.exec()) {

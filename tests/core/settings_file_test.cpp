@@ -403,21 +403,41 @@ TEST(SettingsValues, SubFoldersStayInsideTheAutoSaveFolder)
     EXPECT_EQ(std::string(auto_save_dir), data_path("AUTOSAVE"));
 }
 
-TEST(SettingsValues, TypedGuidingNumbersAreKeptToTheirRanges)
+TEST(SettingsValues, TypedGuidingNumbersOutsideWhatTheFileHoldsAreRefused)
 {
-    apply_manual_values({ 0, -4, 25, -1, 35, 7 });
-    EXPECT_EQ(slewx, 1);
-    EXPECT_EQ(slewy, 1);
+    EXPECT_EQ(apply_manual_values({ 7, 300, 20, 0, 0, 20 }), "");
+    EXPECT_EQ(slewx, 7);
+    EXPECT_EQ(slewy, 300);
     EXPECT_EQ(backlashx, 20);
-    EXPECT_EQ(backlashy, 0);
-    EXPECT_EQ(hystx, 20);
-    EXPECT_EQ(hysty, 7);
+    EXPECT_EQ(hysty, 20);
+    // Each value out of range is refused by name and range, and nothing of
+    // the six is stored (99999 would be written as -31073 and read back as 1).
+    const struct {
+        ManualValues typed;
+        const char* refusal;
+    } cases[] = {
+        { { 9, 99999, 1, 1, 1, 1 }, "\"Pixels per sec in Dec\" takes a whole number from 1 to 32767." },
+        { { 0, 5, 1, 1, 1, 1 }, "\"Pixels per sec in RA\" takes a whole number from 1 to 32767." },
+        { { 9, 5, 25, 1, 1, 1 }, "\"RA Backlash\" takes a whole number from 0 to 20." },
+        { { 9, 5, 1, -1, 1, 1 }, "\"Dec Backlash\" takes a whole number from 0 to 20." },
+        { { 9, 5, 1, 1, 35, 1 }, "\"Hysteresis in RA (0-20)\" takes a whole number from 0 to 20." },
+        { { 9, 5, 1, 1, 1, 21 }, "\"Hysteresis in Dec (0-20)\" takes a whole number from 0 to 20." },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(apply_manual_values(c.typed).rfind(c.refusal, 0), 0u) << c.refusal;
+        EXPECT_EQ(slewx, 7);
+        EXPECT_EQ(slewy, 300);
+        EXPECT_EQ(backlashx, 20);
+        EXPECT_EQ(backlashy, 0);
+        EXPECT_EQ(hystx, 0);
+        EXPECT_EQ(hysty, 20);
+    }
     // A field that is not a number keeps its value.
-    apply_manual_values({ 9, std::nullopt, std::nullopt, 3, std::nullopt, std::nullopt });
+    EXPECT_EQ(apply_manual_values({ 9, std::nullopt, std::nullopt, 3, std::nullopt, std::nullopt }), "");
     EXPECT_EQ(slewx, 9);
-    EXPECT_EQ(slewy, 1);
+    EXPECT_EQ(slewy, 300);
     EXPECT_EQ(backlashy, 3);
-    EXPECT_EQ(hystx, 20);
+    EXPECT_EQ(hysty, 20);
 }
 
 TEST(SettingsValues, DirectionSwapsAndBackgrounds)

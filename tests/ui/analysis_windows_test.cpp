@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -237,6 +240,36 @@ private slots:
         QCOMPARE(text_of(env.window().TPH, "113"), QString());
     }
 
+    // A screen reader or test robot chooses a radio button through the
+    // accessibility interface, which checks it without a click: the choice
+    // takes effect as a click's would. The fields carry their labels' names.
+    void photometry_choices_made_through_accessibility_take_effect()
+    {
+        UiTestEnv env;
+        env.window().CmPhotometry();
+        QPointer<TPHDialog> ph = env.window().TPH;
+        QVERIFY(ph);
+        const auto choose = [&](const char* id) {
+            QAccessibleInterface* radio
+                = QAccessible::queryAccessibleInterface(control<QRadioButton>(ph, id));
+            QVERIFY(radio != nullptr && radio->actionInterface() != nullptr);
+            QVERIFY(
+                radio->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            radio->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        choose("102");
+        QCOMPARE(ph_object, 'c');
+        choose("103");
+        QCOMPARE(ph_object, 'b');
+        QCOMPARE(back_select, 1);
+        choose("119");
+        QCOMPARE(cur_rad, 8);
+        choose("117");
+        QCOMPARE(cur_rad, 0);
+        QCOMPARE(control<QLineEdit>(ph, "106")->accessibleName(), QStringLiteral("Comparison x"));
+        QCOMPARE(control<QLineEdit>(ph, "113")->accessibleName(), QStringLiteral("Magnitude difference"));
+    }
+
     void photometry_refusals()
     {
         UiTestEnv env;
@@ -269,6 +302,7 @@ private slots:
     void blink_flips_between_the_images()
     {
         UiTestEnv env;
+        comparison_loaded = 1;
         env.window().blink_comparison();
         QPointer<TBLDialog> blink = env.window().TBL;
         QVERIFY(blink);
@@ -291,6 +325,31 @@ private slots:
         settle();
         QCOMPARE(blinking, 0);
         QVERIFY(!blink);
+    }
+
+    // Without a comparison image the flip says why there is nothing to blink
+    // and keeps the current image; finishing while the comparison is shown
+    // brings the current image back under its own title.
+    void blink_explains_a_missing_comparison_and_ends_on_the_current_image()
+    {
+        UiTestEnv env;
+        env.window().blink_comparison();
+        QPointer<TBLDialog> blink = env.window().TBL;
+        QVERIFY(blink);
+        click(blink, "102");
+        QVERIFY(env.host().commands.empty());
+        QCOMPARE(env.host().boxes.size(), size_t(1));
+        QVERIFY(
+            QString::fromStdString(env.host().boxes[0].text).contains(QStringLiteral("no comparison image")));
+        QCOMPARE(blink->windowTitle(), QStringLiteral("Blinking:- Current Image"));
+
+        comparison_loaded = 1;
+        click(blink, "102");
+        QCOMPARE(env.host().commands, std::vector<int> { 926 });
+        click(blink, "1");
+        settle();
+        QCOMPARE(env.host().commands, (std::vector<int> { 926, 925 }));
+        QCOMPARE(blinking, 0);
     }
 
     void pick_star_picks_and_snaps_again()

@@ -94,6 +94,29 @@ private slots:
         QVERIFY(env.host().boxes.empty());
     }
 
+    // Each file chooser is titled by its job, not "Open".
+    void file_choosers_are_titled_by_their_job()
+    {
+        UiTestEnv env;
+        QStringList titles;
+        set_file_chooser([&](const FileRequest& request) -> std::optional<FileChoice> {
+            titles << request.title;
+            return std::nullopt;
+        });
+        env.window().CmDarkFile();
+        env.window().CmFlatField();
+        env.window().CmFileComparison();
+        env.window().CmFileDelete();
+        env.window().Subtract_Image();
+        env.window().Flat_Image();
+        env.window().Average_Image();
+        QCOMPARE(titles,
+            (QStringList { "Select Dark Frame", "Select Auto-Flat File", "Load Comparison Image",
+                "Delete File", "Select Image to Subtract (Dark Frame)", "Select Flat Field to Apply",
+                "Select Image to Average with" }));
+        QVERIFY(env.host().boxes.empty());
+    }
+
     void delete_dialog_deletes_only_on_ok()
     {
         UiTestEnv env;

@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -157,6 +158,51 @@ private slots:
         QCOMPARE(w.horizontalScrollBar()->value(), 0);
         env.frame().resize(1000, 800);
         QTRY_COMPARE(w.horizontalScrollBar()->maximum(), std::max(0, 752 - w.viewport()->width()));
+    }
+
+    // Idle, the view scrolls as image viewers do: a wheel notch moves a good
+    // part of the view, Page Down a page, the arrows a step, and Ctrl+End
+    // reaches the bottom right corner of a full frame.
+    void wheel_and_keys_scroll_the_idle_view()
+    {
+        UiTestEnv env;
+        TQuillonWindow& w = env.window();
+        binned = 0;
+        binned21 = 1;
+        ZQ_binned();
+        w.image_prepare();
+        env.frame().resize(710, 500);
+        env.frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&env.frame()));
+        QApplication::setActiveWindow(&env.frame());
+        w.setFocus();
+        QScrollBar* v = w.verticalScrollBar();
+        QScrollBar* h = w.horizontalScrollBar();
+        QVERIFY(v->maximum() > 0 && h->maximum() > 0);
+
+        const QPointF centre = QPointF(w.viewport()->rect().center());
+        QWheelEvent notch(centre, w.viewport()->mapToGlobal(centre), QPoint(), QPoint(0, -120), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.viewport(), &notch);
+        const int per_notch = v->value();
+        QVERIFY2(per_notch >= 30, qPrintable(QString::number(per_notch)));
+        // A full frame takes a handful of notches, not dozens.
+        QVERIFY((v->maximum() + per_notch - 1) / per_notch <= 10);
+
+        v->setValue(0);
+        QTest::keyClick(&w, Qt::Key_Down);
+        QVERIFY(v->value() >= 10);
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(v->value(), std::min(v->maximum(), v->singleStep() + v->pageStep()));
+        QTest::keyClick(&w, Qt::Key_Right);
+        QVERIFY(h->value() >= 10);
+        QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(v->value(), v->maximum());
+        QCOMPARE(h->value(), h->maximum());
+        QTest::keyClick(&w, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(v->value(), 0);
+        QCOMPARE(h->value(), 0);
+        QVERIFY(env.host().boxes.empty());
     }
 
     void paint_runs_a_pending_rebuild_and_the_histogram()

@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <QMainWindow>
+#include <QStatusBar>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -216,6 +219,78 @@ private slots:
         env.window().CmSaveAsFits();
         QCOMPARE(env.host().boxes.size(), size_t(1));
         QCOMPARE(env.host().boxes[0].text, message_text(49, nullptr));
+    }
+
+    // A quick save is stamped with the frame's mid-exposure time when an
+    // exposure of this run took it, and with the time of the save otherwise
+    // (never 1970); the status bar names the file written.
+    void quick_save_stamps_the_frame_time_or_the_save_time_and_names_the_file()
+    {
+        UiTestEnv env;
+        std::tm local {};
+        local.tm_year = 2026 - 1900;
+        local.tm_mon = 11;
+        local.tm_mday = 8;
+        local.tm_hour = 21;
+        local.tm_min = 30;
+        test_env().clock.local = local;
+        FITS_Diff = 0;
+        const auto date_in = [](int number) {
+            std::vector<unsigned char> bytes;
+            read_whole_file(test_env().home + "/AUTOSAVE/IMG" + std::to_string(number) + ".FIT", bytes);
+            return std::string(bytes.begin() + 10 * 80, bytes.begin() + 10 * 80 + 22);
+        };
+        auto* status = env.frame().statusBar();
+
+        // The start-up frame: no exposure of this run.
+        env.window().CmSaveAsFits();
+        QCOMPARE(date_in(1), std::string("DATE-OBS= '2026-12-08'"));
+        QCOMPARE(QString(FITS_Time), QStringLiteral("21:30:00"));
+        QCOMPARE(status->currentMessage(),
+            QStringLiteral("Saved ") + QString::fromStdString(test_env().home)
+                + QStringLiteral("/AUTOSAVE/IMG1.FIT"));
+
+        // A frame an exposure produced keeps its own time ...
+        end_exp = static_cast<long>(test_env().clock.now_seconds()) - 3600;
+        start_exp = end_exp - 60;
+        env.window().CmSaveAsFits();
+        QCOMPARE(QString(FITS_Time), QStringLiteral("20:29:30"));
+
+        // ... and one opened from disk afterwards gets the time of its save.
+        write_file(home("~Moon"), std::vector<unsigned char>(native_binned_length, 0));
+        Chooser chooser(home("~Moon"));
+        env.window().CmFileOpen();
+        env.window().CmSaveAsFits();
+        QCOMPARE(date_in(3), std::string("DATE-OBS= '2026-12-08'"));
+        QCOMPARE(QString(FITS_Time), QStringLiteral("21:30:00"));
+        QVERIFY(env.host().boxes.empty());
+    }
+
+    // The title names the file the image is in: a save that failed leaves it.
+    void failed_save_keeps_the_window_title()
+    {
+        UiTestEnv env;
+        env.window().SetCaption("~kept");
+        {
+            Chooser chooser(home("missing/~x"));
+            env.window().CmFileSave();
+        }
+        {
+            Chooser chooser(home("missing/x.tif"));
+            env.window().CmTifSave();
+        }
+        {
+            Chooser chooser(home("missing/x.fit"));
+            when_modal_shows([](QDialog* d) { d->accept(); });
+            env.window().CmFITSSave();
+        }
+        QCOMPARE(env.host().boxes.size(), size_t(3));
+        QCOMPARE(env.frame().windowTitle(), QStringLiteral("Quillon - ~kept"));
+        {
+            Chooser chooser(home("~Good"));
+            env.window().CmFileSave();
+        }
+        QCOMPARE(env.frame().windowTitle(), QStringLiteral("Quillon - ~good"));
     }
 
     void second_image_load_reports_by_message()

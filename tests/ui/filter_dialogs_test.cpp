@@ -9,6 +9,7 @@
 
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "processing/contrast_dialogs.h"
 #include "processing/filter_dialogs.h"
 #include "store/buffers.h"
 #include "ui_test_env.h"
@@ -44,6 +45,53 @@ class FilterDialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Where only the arrows act, the thumb cannot be dragged and the track
+    // does nothing: the bar never shows a value that is not held. The edits
+    // beside the bars only show values and cannot be typed into.
+    void arrows_only_bars_ignore_thumb_and_track_and_their_edits_are_read_only()
+    {
+        UiTestEnv env;
+        white = 3;
+        black = 1;
+        TUnsharpDialog unsharp(nullptr, QStringLiteral("Quillon"));
+        TMedianDialog median;
+        TPowerDialog power;
+        TNonLiniarDialog non_linear;
+        const struct {
+            QDialog* dialog;
+            const char* bar;
+            const char* edit;
+        } bars[] = { { &unsharp, "101", "103" }, { &unsharp, "102", "104" }, { &median, "103", "101" },
+            { &median, "104", "102" }, { &power, "101", "102" }, { &non_linear, "213", "102" } };
+        for (const auto& b : bars) {
+            b.dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(b.dialog));
+            auto* bar = control<QScrollBar>(b.dialog, QString::fromLatin1(b.bar));
+            auto* edit = control<QLineEdit>(b.dialog, QString::fromLatin1(b.edit));
+            QVERIFY2(bar != nullptr && edit != nullptr, b.bar);
+            QVERIFY2(edit->isReadOnly(), b.edit);
+            QVERIFY2(!edit->accessibleName().isEmpty(), b.edit);
+            QCOMPARE(bar->accessibleName(), edit->accessibleName());
+            const int before = bar->sliderPosition();
+            const QString shown = edit->text();
+            const int y = bar->height() / 2;
+            // A click on the track either side, and a drag of the thumb.
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 4, y));
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() * 3 / 4, y));
+            QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, y));
+            QTest::mouseMove(bar, QPoint(bar->width() - 30, y));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() - 30, y));
+            QCOMPARE(bar->sliderPosition(), before);
+            QCOMPARE(edit->text(), shown);
+            // The left arrow still steps.
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, y));
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, y));
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, y));
+            QVERIFY2(edit->text() != shown, b.bar);
+            b.dialog->hide();
+        }
+    }
+
     void unsharp_dialog_sets_radius_and_power()
     {
         UiTestEnv env;

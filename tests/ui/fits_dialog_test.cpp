@@ -90,6 +90,44 @@ private slots:
         QCOMPARE(FITS_Diff, -1);
     }
 
+    // A reopened file's History and Comments come back padded to their cards;
+    // shown without the padding, what is typed after them is kept. Tab moves
+    // on from them, and every field carries its label's name.
+    void padded_texts_show_without_padding_keep_what_is_typed_and_tab_moves_on()
+    {
+        UiTestEnv env;
+        std::strcpy(FITS_His, ("first night" + std::string(243, ' ')).c_str());
+        std::strcpy(FITS_Com, ("seeing 3/5" + std::string(244, ' ')).c_str());
+        TFITSDialog dialog;
+        auto* his = control<QPlainTextEdit>(&dialog, "107");
+        auto* com = control<QPlainTextEdit>(&dialog, "106");
+        QCOMPARE(his->toPlainText(), QStringLiteral("first night"));
+        QCOMPARE(com->toPlainText(), QStringLiteral("seeing 3/5"));
+        com->moveCursor(QTextCursor::End);
+        com->insertPlainText(QStringLiteral("; clouds after midnight"));
+
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        his->setFocus();
+        QTest::keyClick(his, Qt::Key_Tab);
+        QCOMPARE(his->toPlainText(), QStringLiteral("first night"));
+        QVERIFY(!his->hasFocus());
+
+        const struct {
+            const char* id;
+            const char* name;
+        } names[] = { { "101", "Object" }, { "102", "Observer" }, { "109", "Origin" }, { "104", "Telescope" },
+            { "105", "Instrumentation" }, { "107", "History" }, { "106", "Comments" }, { "103", "Date" },
+            { "110", "Time" }, { "113", "Focal Len (ins)" }, { "114", "Aperture (Sq. ins)" },
+            { "116", "Exposure (secs)" }, { "115", "Filter" }, { "111", "Time Difference to UT in Hrs" } };
+        for (const auto& n : names)
+            QCOMPARE(control<QWidget>(&dialog, n.id)->accessibleName(), QString::fromLatin1(n.name));
+
+        press(&dialog, "1");
+        QCOMPARE(QString(FITS_His), QStringLiteral("first night"));
+        QCOMPARE(QString(FITS_Com), QStringLiteral("seeing 3/5; clouds after midnight"));
+    }
+
     void hour_difference_stays_within_eleven_hours()
     {
         UiTestEnv env;

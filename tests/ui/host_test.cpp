@@ -31,6 +31,8 @@ struct ShownBox {
     QString text, caption;
     QMessageBox::Icon icon = QMessageBox::Information;
     QStringList buttons;
+    QWidget* owner = nullptr;
+    Qt::WindowModality modality = Qt::NonModal;
 };
 
 // Reads the next box and presses `answer` (OK when null).
@@ -42,6 +44,8 @@ void read_next_box(ShownBox& shown, QMessageBox::StandardButton answer = QMessag
         shown.text = box->text();
         shown.caption = box->windowTitle();
         shown.icon = box->icon();
+        shown.owner = box->parentWidget();
+        shown.modality = box->windowModality();
         for (QAbstractButton* b : box->buttons())
             shown.buttons << b->text();
         box->button(answer)->click();
@@ -132,6 +136,32 @@ private slots:
         QCOMPARE(host().message_box("Go on?", "Quillon", BoxButtons::ok_cancel), box_cancel);
         read_next_box(shown, QMessageBox::Yes);
         QCOMPARE(host().message_box("Save?", "Quillon", BoxButtons::yes_no_cancel), box_yes);
+    }
+
+    // A box opens over the window that raised it: the modal dialog open at
+    // the time, else the main window; it stays modal to the whole program.
+    void boxes_belong_to_the_window_that_raised_them()
+    {
+        UiTestEnv env;
+        WithQtHost qt(env.window());
+        ShownBox shown;
+        read_next_box(shown);
+        host().message_box("From the main window", "Quillon");
+        QCOMPARE(shown.owner, static_cast<QWidget*>(&env.frame()));
+        QCOMPARE(shown.modality, Qt::ApplicationModal);
+
+        QDialog dialog(&env.frame());
+        QWidget* dialog_owner = nullptr;
+        when_modal_shows([&](QDialog* d) {
+            if (d != &dialog)
+                return;
+            read_next_box(shown);
+            host().message_box("From a dialog", "Quillon");
+            dialog_owner = shown.owner;
+            d->accept();
+        });
+        dialog.exec();
+        QCOMPARE(dialog_owner, static_cast<QWidget*>(&dialog));
     }
 
     void a_key_press_during_a_run_stops_it_with_one_beep()

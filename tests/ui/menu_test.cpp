@@ -153,6 +153,29 @@ private slots:
         QCOMPARE(tree.size(), expected_tree.size());
     }
 
+    // "&Histogram" and "&Help" share Alt+H: the bar keeps its texts, Alt+H
+    // opens the Help menu (the Histogram has Ctrl+H), and F1 opens the help.
+    void help_is_reachable_from_the_keyboard()
+    {
+        UiTestEnv env;
+        env.frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&env.frame()));
+        QApplication::setActiveWindow(&env.frame());
+        env.window().setFocus();
+        QMenu* help = menu_titled(env.frame(), "&Help");
+        QVERIFY(help != nullptr);
+        QTest::keyClick(&env.window(), Qt::Key_H, Qt::AltModifier);
+        QTRY_VERIFY(help->isVisible());
+        QCOMPARE(env.frame().menuBar()->activeAction(), help->menuAction());
+        help->hide();
+        QVERIFY(env.window().THist.isNull());
+
+        CommandRecorder recorder;
+        QTest::keyClick(&env.window(), Qt::Key_F1);
+        QTest::keyClick(&env.window(), Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(recorder.seen, (QList<int> { 112, 6 }));
+    }
+
     void menu_items_show_their_text_without_an_added_shortcut()
     {
         UiTestEnv env;

@@ -193,12 +193,24 @@ private slots:
             QCOMPARE(pause_secs, 20);
             click(d, 17123);
             QCOMPARE(FITS_SBIG, 1);
-            // A hysteresis of 35 becomes 20; backlash is kept to 0..20 too.
+            // A hysteresis of 35 is refused by name with nothing stored; the
+            // fields show again what is held.
             type(d, 17116, "6");
             type(d, 17117, "3");
-            type(d, 17114, "25");
+            type(d, 17114, "20");
             type(d, 17115, "4");
             type(d, 17136, "35");
+            type(d, 17137, "12");
+            click(d, 17118);
+            QCOMPARE(slewx, 2);
+            QCOMPARE(hystx, 0);
+            QCOMPARE(text_of(d, 17136), QStringLiteral("0"));
+            QCOMPARE(text_of(d, 17116), QStringLiteral("2"));
+            type(d, 17116, "6");
+            type(d, 17117, "3");
+            type(d, 17114, "20");
+            type(d, 17115, "4");
+            type(d, 17136, "20");
             type(d, 17137, "12");
             click(d, 17118);
             QCOMPARE(slewx, 6);
@@ -207,7 +219,6 @@ private slots:
             QCOMPARE(backlashy, 4);
             QCOMPARE(hystx, 20);
             QCOMPARE(hysty, 12);
-            QCOMPARE(text_of(d, 17136), QStringLiteral("20"));
             click(d, 1);
         });
         env.window().CmINI();
@@ -221,10 +232,13 @@ private slots:
         telescope = 'l';
         QCOMPARE(bytes_of(ini_file), settings_bytes());
         QCOMPARE(env.window().BkgndBrush.color(), QColor(120, 40, 40));
-        // The only box: the missing file before the dialog.
-        QCOMPARE(env.host().boxes.size(), size_t(1));
+        // The boxes: the missing file before the dialog, then the refused hysteresis.
+        QCOMPARE(env.host().boxes.size(), size_t(2));
         QCOMPARE(QString::fromStdString(env.host().boxes[0].text),
             QStringLiteral("Unable to load INI file, please delete and try again"));
+        QVERIFY(QString::fromStdString(env.host().boxes[1].text)
+                    .startsWith(
+                        QStringLiteral("\"Hysteresis in RA (0-20)\" takes a whole number from 0 to 20.")));
 
         // The next start-up reads what was saved.
         reset_program_state();
