@@ -7,8 +7,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const bool small = fuzz_binned(data, size);
     fuzz_geometry(small);
-    const std::string path
-        = write_fuzz_file("fits", data, size, small ? fits_binned_length : fits_full_length);
-    LoadFITSFile(path.c_str(), 3, image);
+    fits_file_from_bytes(fuzz_file_bytes(data, size, small ? fits_binned_length : fits_full_length), image);
     return 0;
 }
