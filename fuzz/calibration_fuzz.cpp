@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (dark != calibration_ok && undo[0] != 0xABCD)
         __builtin_trap();
     if (dark == calibration_ok) {
+        fuzz_check_accepted(file, kind_is_fits(kind_for_length(file.size())));
         // The loaded frame as dark and as flat, as the exposure loop applies them.
         auto_remove(1, "", undo, image, undo);
         auto_flatfield(1, "", undo, image, undo);

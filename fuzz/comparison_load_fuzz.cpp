@@ -31,5 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     if (r != 0 && comparison_int[0] != 0xABCD)
         __builtin_trap();
+    if (r == 0)
+        fuzz_check_accepted(file, kind_is_fits(kind_for_length(file.size())));
     return 0;
 }

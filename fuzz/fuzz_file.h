@@ -6,6 +6,7 @@
 // lengths are reached.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,25 +14,42 @@
 
 #include "app/state.h"
 #include "store/buffers.h"
+#include "store/image_io.h"
 
 inline bool fuzz_binned(const std::uint8_t* data, std::size_t size)
 {
     return size == 0 || (data[0] & 1) != 0;
 }
 
-// The input after its first byte, padded to `padded_length` when bit 1 is
-// set. The buffer is kept between runs: no allocation per run.
+// The input after its first byte, padded with zeros to `padded_length` when
+// bit 1 is set. One buffer serves every run: only the bytes the previous run
+// wrote are cleared, not the whole padding of up to 878,880 bytes.
 inline std::span<const unsigned char> fuzz_file_bytes(
     const std::uint8_t* data, std::size_t size, std::size_t padded_length)
 {
-    static std::vector<unsigned char> bytes;
-    if (size > 1)
-        bytes.assign(data + 1, data + size);
-    else
-        bytes.clear();
-    if (size > 0 && (data[0] & 2) != 0)
-        bytes.resize(padded_length, 0);
-    return bytes;
+    static std::vector<unsigned char> buffer;
+    static std::size_t written = 0;
+    const std::size_t length = size > 1 ? size - 1 : 0;
+    const bool padded = size > 0 && (data[0] & 2) != 0;
+    const std::size_t total = padded ? padded_length : length;
+    if (buffer.size() < std::max(total, length))
+        buffer.resize(std::max(total, length), 0);
+    if (written > length)
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(length),
+            buffer.begin() + static_cast<std::ptrdiff_t>(written), 0);
+    std::copy(data + std::min<std::size_t>(size, 1), data + size, buffer.begin());
+    written = length;
+    return std::span<const unsigned char>(buffer.data(), total);
+}
+
+// The sample conversions are not instrumented (sanitize_ignore.txt): an
+// accepted load must have had the header and every sample it converted.
+inline void fuzz_check_accepted(std::span<const unsigned char> file, bool fits)
+{
+    const std::size_t needed
+        = (fits ? fits_header_length : 0) + static_cast<std::size_t>(width1) * height1 * 2;
+    if (file.size() < needed || static_cast<std::size_t>(width1) * height1 > frame_samples)
+        __builtin_trap();
 }
 
 inline void fuzz_geometry(bool small)
