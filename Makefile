@@ -48,23 +48,39 @@ test: build
 bench: build
 	./$(BUILD)/bench/quillon_bench
 
-# Each loader's fuzzer runs for FUZZ_SECONDS under AddressSanitizer.
+# Each fuzzer (one per loader and per device input) runs for FUZZ_SECONDS
+# under AddressSanitizer, parsing from memory; the last lines give each
+# harness's executions. FUZZ_MAX_LEN bounds the inputs: past the headers the
+# loaders only convert samples, and the harnesses pad to the accepted lengths.
+FUZZ_MAX_LEN ?= 16384
 fuzz: setup
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_UI=OFF -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@set -e -o pipefail; for f in $(FUZZ_BUILD)/fuzz/*_fuzz; do \
+	@set -e -o pipefail; summary=$(FUZZ_BUILD)/fuzz-summary.txt; : > $$summary; \
+	for f in $(FUZZ_BUILD)/fuzz/*_fuzz; do \
 	  [ -x "$$f" ] || continue; name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
 	  seeds=""; [ -d fuzz/seeds/$$name ] && seeds=fuzz/seeds/$$name; \
-	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name $$seeds 2>&1 | tail -n 12; \
-	done
+	  log=$(FUZZ_BUILD)/$$name.log; echo "== $$name"; \
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -max_len=$(FUZZ_MAX_LEN) -print_final_stats=1 \
+	      $(FUZZ_BUILD)/corpus/$$name $$seeds > $$log 2>&1; then \
+	    tail -n 40 $$log; echo "$$name: FINDING, see $$log"; exit 1; \
+	  fi; \
+	  tail -n 6 $$log; \
+	  runs=$$(sed -n 's/^stat::number_of_executed_units: *//p' $$log); \
+	  printf '%-28s %10s executions in %s s (%s a second)\n' $$name "$$runs" $(FUZZ_SECONDS) \
+	    $$(( $${runs:-0} / $(FUZZ_SECONDS) )) >> $$summary; \
+	done; \
+	echo "== executions per harness"; cat $$summary
 
-# The whole suite once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite once under AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer.
 asan: setup
 	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 ctest --output-on-failure -j $(JOBS)
 
 # The program, its help, the desktop entry and icon, the camera's udev rule.
 # The list of what was installed is kept for uninstall (a later

@@ -1,13 +1,13 @@
 // The automatic dark/flat loader and the label drawing on arbitrary input:
-// the file is cut or padded to one of the accepted lengths (or left short),
-// the label text and FITS date fields are filled from the input.
+// the file is cut or padded to one of the accepted lengths (or left as it
+// is), the label text and FITS date fields are filled from the input.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "app/state.h"
+#include "fuzz_file.h"
 #include "processing/calibration.h"
 #include "processing/label.h"
 #include "store/buffers.h"
@@ -15,26 +15,33 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    static constexpr std::size_t lengths[]
+        = { native_binned_length, fits_binned_length, native_full_length, fits_full_length };
+    static const bool started = [] {
+        reset_program_state();
+        return true;
+    }();
+    (void)started;
     if (size < 2)
         return 0;
-    static const std::string path = "/tmp/quillon-calibration-fuzz-" + std::to_string(getpid());
-    reset_program_state();
-    binned = data[0] & 1;
-    ZQ_binned();
-    point_buffers();
-
-    static const std::uintmax_t lengths[]
-        = { native_binned_length, fits_binned_length, native_full_length, fits_full_length };
-    const std::uintmax_t length = (data[1] & 8) ? size : lengths[data[1] & 3];
-    std::string bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
-    bytes.resize(length, '\0');
-    if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
+    fuzz_geometry((data[0] & 1) != 0);
+    // The second byte chooses the length: one of the four, or the input's own.
+    static std::vector<unsigned char> file; // kept between runs
+    file.assign(data + 2, data + size);
+    if ((data[1] & 8) == 0)
+        file.resize(lengths[data[1] & 3], 0);
+    undo[0] = 0xABCD;
+    const int dark = calibration_file_from_bytes(file, undo);
+    if (dark != calibration_ok && dark != calibration_bad_file)
+        __builtin_trap();
+    if (dark != calibration_ok && undo[0] != 0xABCD)
+        __builtin_trap();
+    if (dark == calibration_ok) {
+        fuzz_check_accepted(file, kind_is_fits(kind_for_length(file.size())));
+        // The loaded frame as dark and as flat, as the exposure loop applies them.
+        auto_remove(1, "", undo, image, undo);
+        auto_flatfield(1, "", undo, image, undo);
     }
-    auto_remove(0, path.c_str(), undo, image, undo);
-    auto_flatfield(0, path.c_str(), save, image, save);
-    std::remove(path.c_str());
 
     // Label text and FITS date from the same bytes, each cut to its field.
     const std::size_t text = std::min<std::size_t>(size - 2, 40);

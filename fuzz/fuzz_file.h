@@ -1,49 +1,55 @@
-// Shared by the loader harnesses: the input becomes a file on disk, because
-// the loaders read files. The first input byte chooses how: bit 0 the binned
-// or full geometry, bit 1 whether the rest is padded (or cut) to the length
-// the loader recognises, so both refused and accepted lengths are reached.
+// Shared by the loader harnesses: the input becomes the bytes of a file, fed
+// to the loader's in-memory entry (no file is written, so the harnesses run
+// at full speed and leave nothing behind). The first input byte chooses how:
+// bit 0 the binned or full geometry, bit 1 whether the rest is padded (or
+// cut) to the length the loader recognises, so both refused and accepted
+// lengths are reached.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
-#include <unistd.h>
+#include <span>
 #include <vector>
 
 #include "app/state.h"
 #include "store/buffers.h"
-
-inline std::string fuzz_file_path(const char* name)
-{
-    // Memory-backed when the system has it: the files are written every run.
-    static const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    static const std::string path = folder + "/quillon_" + std::string(name) + "_" + std::to_string(getpid());
-    return path;
-}
+#include "store/image_io.h"
 
 inline bool fuzz_binned(const std::uint8_t* data, std::size_t size)
 {
     return size == 0 || (data[0] & 1) != 0;
 }
 
-// Writes the input after its first byte, padded to `padded_length` when bit 1
-// is set; returns the path.
-inline std::string write_fuzz_file(
-    const char* name, const std::uint8_t* data, std::size_t size, std::size_t padded_length)
+// The input after its first byte, padded with zeros to `padded_length` when
+// bit 1 is set. One buffer serves every run: only the bytes the previous run
+// wrote are cleared, not the whole padding of up to 878,880 bytes.
+inline std::span<const unsigned char> fuzz_file_bytes(
+    const std::uint8_t* data, std::size_t size, std::size_t padded_length)
 {
-    std::vector<std::uint8_t> bytes;
-    if (size > 1)
-        bytes.assign(data + 1, data + size);
-    if (size > 0 && (data[0] & 2) != 0)
-        bytes.resize(padded_length, 0);
-    const std::string path = fuzz_file_path(name);
-    if (FILE* out = std::fopen(path.c_str(), "wb")) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-    }
-    return path;
+    static std::vector<unsigned char> buffer;
+    static std::size_t written = 0;
+    const std::size_t length = size > 1 ? size - 1 : 0;
+    const bool padded = size > 0 && (data[0] & 2) != 0;
+    const std::size_t total = padded ? padded_length : length;
+    if (buffer.size() < std::max(total, length))
+        buffer.resize(std::max(total, length), 0);
+    if (written > length)
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(length),
+            buffer.begin() + static_cast<std::ptrdiff_t>(written), 0);
+    std::copy(data + std::min<std::size_t>(size, 1), data + size, buffer.begin());
+    written = length;
+    return std::span<const unsigned char>(buffer.data(), total);
+}
+
+// The sample conversions are not instrumented (sanitize_ignore.txt): an
+// accepted load must have had the header and every sample it converted.
+inline void fuzz_check_accepted(std::span<const unsigned char> file, bool fits)
+{
+    const std::size_t needed
+        = (fits ? fits_header_length : 0) + static_cast<std::size_t>(width1) * height1 * 2;
+    if (file.size() < needed || static_cast<std::size_t>(width1) * height1 > frame_samples)
+        __builtin_trap();
 }
 
 inline void fuzz_geometry(bool small)

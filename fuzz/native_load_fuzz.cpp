@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t length = size > 0 && (data[0] & 4)
         ? (small ? fits_binned_length : fits_full_length)
         : (small ? native_binned_length : native_full_length);
-    const std::string path = write_fuzz_file("native", data, size, length);
-    load_image_file(path.c_str(), image);
+    const auto file = fuzz_file_bytes(data, size, length);
+    if (image_file_from_bytes(file, image) == ImageLoad::ok)
+        fuzz_check_accepted(file, kind_is_fits(kind_for_length(file.size())));
     return 0;
 }

@@ -1,15 +1,14 @@
-# Fails when any file of the toolkit-free core includes a Qt header.
-file(GLOB_RECURSE candidates
-  ${ROOT}/src/store/* ${ROOT}/src/camera/* ${ROOT}/src/telescope/*
-  ${ROOT}/src/processing/* ${ROOT}/src/display/*
-  ${ROOT}/src/app/state* ${ROOT}/src/app/clock* ${ROOT}/src/app/host*
-  ${ROOT}/src/app/messages* ${ROOT}/src/app/data_root* ${ROOT}/src/app/command_rules*)
+# Fails when any file of the toolkit-free core includes a Qt header, or when a
+# file of src/app is assigned to no layer. The layers come from the same rule
+# the build uses.
+cmake_minimum_required(VERSION 3.25)
+include(${ROOT}/cmake/layers.cmake)
+quillon_classify("${ROOT}" "*.cpp;*.h" layer)
+if(layer_unknown)
+  message(FATAL_ERROR "not assigned to a layer in cmake/layers.cmake: ${layer_unknown}")
+endif()
 set(offenders "")
-foreach(f IN LISTS candidates)
-  get_filename_component(name "${f}" NAME)
-  if(name MATCHES "_dialogs?\\.(h|cpp)$|_windows?\\.(h|cpp)$|_commands\\.(h|cpp)$|_ui\\.(h|cpp)$")
-    continue()
-  endif()
+foreach(f IN LISTS layer_core)
   file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Q")
   if(hits)
     list(APPEND offenders "${f}")
@@ -18,4 +17,5 @@ endforeach()
 if(offenders)
   message(FATAL_ERROR "core files include Qt headers: ${offenders}")
 endif()
-message(STATUS "core is free of Qt headers")
+list(LENGTH layer_core count)
+message(STATUS "core is free of Qt headers (${count} files)")

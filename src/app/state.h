@@ -47,7 +47,8 @@ extern char ph_object;
 extern int high_venetian;
 extern int Filter_Index;
 extern char info_caption[51];
-extern char auto_save_dir[101];
+// Built from the data root, so held whole whatever the root's length.
+extern std::string auto_save_dir;
 extern char auto_save_name[101];
 extern char FITS_Ins[71];
 extern char FITS_Filter[73];

@@ -33,7 +33,7 @@ char ph_object;
 int high_venetian;
 int Filter_Index;
 char info_caption[51];
-char auto_save_dir[101];
+std::string auto_save_dir;
 char auto_save_name[101];
 char FITS_Ins[71];
 char FITS_Filter[73];

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "app/data_root.h"
 #include "app/state.h"
 #include "display/pipeline.h"
 #include "store/atomic_file.h"
 #include "store/buffers.h"
+#include "store/image_io.h"
 
 namespace {
 void put16(unsigned char* at, unsigned value)
@@ -87,47 +89,56 @@ void build_bitmap_header(
     }
 }
 
-int write_bmp(const unsigned char* source, unsigned char* rows, int focus, int geo)
+int write_bmp(const unsigned char* source, unsigned char* rows, int focus, int geo, DisplayBitmap* unwritten)
 {
     const bool focus_file = focus || tracking || training;
     if (focus_file)
         focussed = 1;
-    ensure_folder(data_root());
-    AtomicFile file(display_bitmap_path(focus_file));
-    if (!file.open())
-        return 1;
-
+    // The picture is made before the file, so it can be shown when the file
+    // cannot be written.
     const DisplaySize size = display_size(focus, geo);
     PaletteEntry palette[256];
     build_display_palette(palette);
     unsigned char header[bitmap_header_bytes];
     build_bitmap_header(header, size.width, size.height, palette);
-    if (!file.write(header, sizeof header))
-        return 2;
-
     const bool enlarged = binned && !focus && !tracking && !geo && Big;
     reorder_rows(source, rows, size.width, size.height, enlarged);
-    if (!file.write(rows, static_cast<std::size_t>(size.width) * size.height) || !file.commit())
-        return 3;
-    return 0;
+    const std::size_t row_bytes = static_cast<std::size_t>(size.width);
+
+    ensure_folder(data_root());
+    AtomicFile file(display_bitmap_path(focus_file));
+    int result = 0;
+    if (!file.open())
+        result = 1;
+    else if (!file.write(header, sizeof header))
+        result = 2;
+    else if (!file.write(rows, row_bytes * size.height) || !file.commit())
+        result = 3;
+
+    if (result != 0 && unwritten != nullptr) {
+        DisplayBitmap picture;
+        picture.width = size.width;
+        picture.height = size.height;
+        picture.colours = 256;
+        std::copy_n(palette, 256, picture.palette.begin());
+        picture.pixels.resize(row_bytes * size.height);
+        // The file's rows run bottom to top; the picture's top to bottom.
+        for (int r = 0; r < size.height; ++r)
+            std::memcpy(&picture.pixels[row_bytes * r], rows + row_bytes * (size.height - 1 - r), row_bytes);
+        *unwritten = std::move(picture);
+    }
+    return result;
 }
 
 bool read_display_bitmap(const std::string& path, DisplayBitmap& out)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
     std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > (64u << 20)) // far beyond any display bitmap
-            break;
-    }
-    const bool read_error = std::ferror(file) != 0;
-    std::fclose(file);
-    return !read_error && parse_display_bitmap(bytes.data(), bytes.size(), out);
+    std::uintmax_t length = 0;
+    // Far beyond any display bitmap: refused unread.
+    constexpr std::size_t most = 64u << 20;
+    if (read_file_start(path, bytes, most, &length) != FileRead::ok || length != bytes.size())
+        return false;
+    return parse_display_bitmap(bytes.data(), bytes.size(), out);
 }
 
 bool parse_display_bitmap(const unsigned char* bytes, std::size_t size, DisplayBitmap& out)

@@ -12,14 +12,6 @@
 
 constexpr int bitmap_header_bytes = 1078;
 
-// Writes the display bitmap of `source` (laid out by setup_image) for the
-// current mode and palette options; `rows` receives the pixels in bitmap
-// order. The file is "quillonf.bmp" (and `focussed` is set) for `focus`,
-// `tracking` or `training`, else "quillon.bmp". The new file replaces the old
-// one only once complete. Returns 0, or 1 when the file cannot be created, 2
-// when the header cannot be written, 3 when the pixels cannot be written.
-int write_bmp(const unsigned char* source, unsigned char* rows, int focus, int geo);
-
 // The 1078 header bytes of a width x height bitmap with `palette`.
 void build_bitmap_header(
     unsigned char header[bitmap_header_bytes], int width, int height, const PaletteEntry palette[256]);
@@ -32,6 +24,17 @@ struct DisplayBitmap {
     std::array<PaletteEntry, 256> palette {};
     std::vector<unsigned char> pixels;
 };
+
+// Writes the display bitmap of `source` (laid out by setup_image) for the
+// current mode and palette options; `rows` receives the pixels in bitmap
+// order. The file is "quillonf.bmp" (and `focussed` is set) for `focus`,
+// `tracking` or `training`, else "quillon.bmp". The new file replaces the old
+// one only once complete. Returns 0, or 1 when the file cannot be created, 2
+// when the header cannot be written, 3 when the pixels cannot be written; on
+// a failure the picture that was not written goes to `unwritten` (when not
+// null), so the screen can still show the image in memory.
+int write_bmp(
+    const unsigned char* source, unsigned char* rows, int focus, int geo, DisplayBitmap* unwritten = nullptr);
 
 // Reads an uncompressed 8-bit bitmap file (rows padded to 4 bytes, either
 // row order). False, with `out` untouched, when the file is missing, short

@@ -55,11 +55,21 @@ void TQuillonWindow::image_prepare()
         build_grey_palette();
     if (Palette.isEmpty())
         Palette = colour_table(greyPal, 256);
-    write_bitmap();
+    DisplayBitmap unwritten;
+    const bool written = write_bitmap(&unwritten) == 0;
     // Focus and guide frames go to their own file while the window keeps
     // the last ordinary frame; before the first ordinary frame there is
     // nothing to show, which is no failure worth a box in every guide step.
+    const bool focus_file = focus_mode || tracking || training;
     const std::string shown = display_bitmap_path(training != 0);
+    // A bitmap that could not be written (its message told why) is shown
+    // from memory: the old file would put the previous image under the new
+    // title.
+    if (!written && focus_file == (training != 0)) {
+        if (auto dib = to_image(unwritten))
+            SetupFromDib(std::move(dib));
+        return;
+    }
     if ((focus_mode || tracking) && !training && !QFile::exists(QString::fromStdString(shown)))
         return;
     LoadBitmapFile(shown.c_str());

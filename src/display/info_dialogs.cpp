@@ -7,9 +7,11 @@
 #include <QScrollBar>
 
 #include <cstdio>
+#include <vector>
 
 #include "app/data_root.h"
 #include "app/state.h"
+#include "store/image_io.h"
 
 TInfoDialog* TIN = nullptr;
 
@@ -102,8 +104,12 @@ void TInfoDialog::paintEvent(QPaintEvent* event)
         return;
     // The frame on disk is newer than the one shown whenever a guide frame
     // has been taken since; read it again each time.
+    // Read as every other load: a pipe or a folder in its place is refused
+    // at once instead of blocking the paint.
+    static std::vector<unsigned char> bytes;
     QPixmap fresh;
-    if (fresh.load(QString::fromStdString(data_path("quillonf.bmp"))))
+    if (read_whole_file(data_path("quillonf.bmp"), bytes)
+        && fresh.loadFromData(bytes.data(), static_cast<uint>(bytes.size()), "BMP"))
         guide_bitmap_ = fresh;
     QPainter painter(this);
     if (!guide_bitmap_.isNull())

@@ -2,8 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <vector>
 
 #include "app/state.h"
 #include "store/buffers.h"
@@ -125,10 +124,21 @@ PhotometryReadout photometry_readout()
 
 int load_comparison_file(unsigned short* comparisonptr, unsigned short* comparisonintptr)
 {
-    std::error_code ec;
-    const auto length = std::filesystem::file_size(ComparisonFileName, ec);
-    const bool fits = !ec && kind_is_fits(kind_for_length(length));
-    switch (load_second_image(ComparisonFileName, fits ? comparisonintptr : comparisonptr)) {
+    static std::vector<unsigned char> bytes; // one thread; kept for the next load
+    std::uintmax_t length = 0;
+    const FileRead read = read_file_start(ComparisonFileName, bytes, fits_full_length, &length);
+    if (read == FileRead::cannot_open)
+        return 11;
+    if (read != FileRead::ok || length != bytes.size())
+        return 12;
+    return comparison_file_from_bytes(bytes, comparisonptr, comparisonintptr);
+}
+
+int comparison_file_from_bytes(
+    std::span<const unsigned char> file, unsigned short* comparisonptr, unsigned short* comparisonintptr)
+{
+    const bool fits = kind_is_fits(kind_for_length(file.size()));
+    switch (second_image_from_bytes(file, fits ? comparisonintptr : comparisonptr)) {
     case SecondLoad::ok:
         return 0;
     case SecondLoad::cannot_open:

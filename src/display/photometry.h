@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Sum of the (2 * rad + 1)-square aperture centred on (x, y) of a frame of
@@ -40,3 +41,6 @@ PhotometryReadout photometry_readout();
 // 0 loaded, 11 cannot open, 12 not an acceptable file. The buffer is
 // untouched unless the load succeeds.
 int load_comparison_file(unsigned short* comparisonptr, unsigned short* comparisonintptr);
+// The same from the whole file's bytes (what the fuzzers feed).
+int comparison_file_from_bytes(
+    std::span<const unsigned char> file, unsigned short* comparisonptr, unsigned short* comparisonintptr);

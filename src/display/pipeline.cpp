@@ -108,13 +108,13 @@ std::string display_bitmap_path(bool focus_file)
     return data_path(focus_file ? "quillonf.bmp" : "quillon.bmp");
 }
 
-int write_bitmap()
+int write_bitmap(DisplayBitmap* unwritten)
 {
     const unsigned short* frame = image;
     image = image_int;
     if (stretch_palette)
         find_most_pop(frame);
-    const int result = write_bmp(pixels_c, pixels_bmp, focus_mode, Geo);
+    const int result = write_bmp(pixels_c, pixels_bmp, focus_mode, Geo, unwritten);
     if (result >= 1 && result <= 3)
         messages(7 + result); // 8, 9, 10: create, header, pixel data
     return result;

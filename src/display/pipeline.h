@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+struct DisplayBitmap;
+
 // One byte per displayed pixel, sized for the largest layout (752 x 580 + 4).
 constexpr std::size_t display_bytes = 752 * 580 + 4;
 extern unsigned char pixels_c[display_bytes]; // filled by setup_image, read by write_bmp
@@ -36,5 +38,6 @@ std::string display_bitmap_path(bool focus_file);
 
 // Sets `image` back to `image_int`, finds the background level when the
 // automatic stretch is on, writes the bitmap and shows message 8, 9 or 10 on
-// failure. Returns write_bmp's result.
-int write_bitmap();
+// failure, the picture that was not written going to `unwritten` (when not
+// null). Returns write_bmp's result.
+int write_bitmap(DisplayBitmap* unwritten = nullptr);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <vector>
 
 #include "app/host.h"
 #include "app/state.h"
@@ -143,33 +143,31 @@ void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
 
 int load_calibration_file(const char* fileName, unsigned short* dest)
 {
-    std::ifstream in(fileName, std::ios::binary | std::ios::ate);
-    if (!in)
-        return calibration_cannot_open;
-    const std::streamoff length = in.tellg();
-    const ImageFileKind kind
-        = length < 0 ? ImageFileKind::unknown : kind_for_length(static_cast<std::uintmax_t>(length));
-    if (kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
-        return calibration_bad_file;
-    in.seekg(0);
-
-    const std::size_t data_bytes = static_cast<std::size_t>(height1) * width3;
-    unsigned offset = 0;
-    if (kind_is_fits(kind)) {
-        unsigned char header[fits_header_length];
-        if (!in.read(reinterpret_cast<char*>(header), sizeof header))
-            return calibration_bad_file;
-        if (!check_fits_header(header, sizeof header, binned != 0, &offset))
-            return calibration_bad_file;
-    }
     // Everything is read before the buffer is touched, so a short read leaves
     // the previous dark or flat in place.
-    if (!in.read(reinterpret_cast<char*>(pixels_int), static_cast<std::streamsize>(data_bytes)))
+    static std::vector<unsigned char> bytes; // one thread; kept for the next load
+    std::uintmax_t length = 0;
+    const FileRead read = read_file_start(fileName, bytes, fits_full_length, &length);
+    if (read == FileRead::cannot_open)
+        return calibration_cannot_open;
+    if (read != FileRead::ok || length != bytes.size())
         return calibration_bad_file;
-    if (kind_is_fits(kind))
-        fits_to_samples(pixels_int, width1, height1, offset, dest);
-    else
-        native_to_samples(pixels_int, width1, height1, dest);
+    return calibration_file_from_bytes(bytes, dest);
+}
+
+int calibration_file_from_bytes(std::span<const unsigned char> file, unsigned short* dest)
+{
+    const ImageFileKind kind = kind_for_length(file.size());
+    if (kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
+        return calibration_bad_file;
+    if (!kind_is_fits(kind)) {
+        native_to_samples(file.data(), width1, height1, dest);
+        return calibration_ok;
+    }
+    unsigned offset = 0;
+    if (!check_fits_header(file.data(), file.size(), binned != 0, &offset))
+        return calibration_bad_file;
+    fits_to_samples(file.data() + fits_header_length, width1, height1, offset, dest);
     return calibration_ok;
 }
 

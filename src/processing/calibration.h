@@ -4,6 +4,8 @@
 // intlength samples); sums clamp at 65535 and differences at 0.
 #pragma once
 
+#include <span>
+
 // Results of the automatic dark and flat loads.
 constexpr int calibration_ok = 0;
 constexpr int calibration_cannot_open = 11;
@@ -37,7 +39,11 @@ void mirror_image(unsigned short* fredptr, unsigned short* trialptr);
 // Reads a native or FITS dark/flat file of the current geometry into `dest`.
 // Returns 0, 11 (cannot open) or 12 (wrong length or geometry, unexpected
 // header, short read); on failure `dest` is untouched.
+// Anything but a regular file (a pipe, a folder) is refused with 12 without
+// waiting for it.
 int load_calibration_file(const char* fileName, unsigned short* dest);
+// The same from the whole file's bytes (what the fuzzers feed).
+int calibration_file_from_bytes(std::span<const unsigned char> file, unsigned short* dest);
 // Automatic dark subtraction for each new frame. The file is read into
 // `darkptr` only when `darkframe_loaded` is 0; the dark is then taken from
 // `undoptr` (the exposure loop passes the undo buffer as both).

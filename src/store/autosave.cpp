@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
+#include <utility>
 
 #include "app/clock.h"
 #include "app/data_root.h"
@@ -14,23 +16,46 @@
 #include "store/settings_values.h"
 
 namespace {
-int save_settings_file()
-{
-    return SaveINIFile(ini_file.c_str());
-}
+SettingsHooks installed_hooks;
 
-int load_settings_file()
+int call_or_file(const std::function<int()>& hook, int (*file_operation)(const char*))
 {
-    return LoadINIFile(ini_file.c_str());
+    return hook ? hook() : file_operation(ini_file.c_str());
 }
 } // namespace
 
-int (*save_settings_after_autosave)() = save_settings_file;
-int (*load_settings_for_fits_text)() = load_settings_file;
-int (*save_settings_for_fits_text)() = save_settings_file;
+int save_settings_after_autosave()
+{
+    return call_or_file(installed_hooks.save_after_autosave, SaveINIFile);
+}
+
+int load_settings_for_fits_text()
+{
+    return call_or_file(installed_hooks.load_for_fits_text, LoadINIFile);
+}
+
+int save_settings_for_fits_text()
+{
+    return call_or_file(installed_hooks.save_for_fits_text, SaveINIFile);
+}
+
+ScopedSettingsHooks::ScopedSettingsHooks(SettingsHooks hooks)
+    : previous_(std::exchange(installed_hooks, std::move(hooks)))
+{
+}
+
+ScopedSettingsHooks::~ScopedSettingsHooks()
+{
+    installed_hooks = std::move(previous_);
+}
 
 namespace {
 constexpr int last_auto_save_number = 65530;
+
+bool older(const timespec& a, const timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_nsec < b.tv_nsec;
+}
 
 bool name_is_safe(const char* name)
 {
@@ -50,18 +75,37 @@ void update_auto_save_dir()
     if (auto_save_subdir_is_safe(auto_save_subdir))
         derive_auto_save_dir();
     else
-        set_text(auto_save_dir, data_path("AUTOSAVE"));
+        auto_save_dir = data_path("AUTOSAVE");
 }
 
 std::string auto_save_path(int number)
 {
     const char* stem = (auto_save_name[0] != '\0' && name_is_safe(auto_save_name)) ? auto_save_name : "IMG";
-    return std::string(auto_save_dir) + "/" + stem + std::to_string(number) + ".FIT";
+    return auto_save_dir + "/" + stem + std::to_string(number) + ".FIT";
 }
 
 int next_auto_save_number(int number)
 {
     return (number >= 0 && number < last_auto_save_number) ? number + 1 : 1;
+}
+
+int next_free_auto_save_number(int number)
+{
+    struct stat last { };
+    const bool have_last = number >= 1 && number <= last_auto_save_number
+        && ::stat(auto_save_path(number).c_str(), &last) == 0;
+    int candidate = next_auto_save_number(number);
+    // One pass over the numbers at most: with every file present and none
+    // older, the plain next number is replaced as before.
+    for (int tried = 0; tried < last_auto_save_number; ++tried) {
+        struct stat info { };
+        if (::stat(auto_save_path(candidate).c_str(), &info) != 0)
+            return candidate;
+        if (have_last && older(info.st_mtim, last.st_mtim))
+            return candidate;
+        candidate = next_auto_save_number(candidate);
+    }
+    return next_auto_save_number(number);
 }
 
 void stamp_ut(std::int64_t clock_seconds)
@@ -95,7 +139,9 @@ int auto_save(const unsigned short* fredptr)
 {
     update_auto_save_dir();
     // The number advances before the write: a failed write leaves a gap.
-    auto_save_num = next_auto_save_number(auto_save_num);
+    // It passes over images of this cycle that the stored number does not
+    // know of, so no frame already written is replaced.
+    auto_save_num = next_free_auto_save_number(auto_save_num);
     const std::string path = auto_save_path(auto_save_num);
     if (frame_was_exposed()) {
         start_exp = static_cast<long>(start_exp + (end_exp - start_exp) * 0.5);
@@ -109,7 +155,7 @@ int auto_save(const unsigned short* fredptr)
         path.c_str(), fredptr, FITS_Obj, FITS_Obs, FITS_Date, FITS_Tel, FITS_Ins, FITS_Com, FITS_His, 0);
     if (written != 0)
         return written;
-    if (save_settings_after_autosave != nullptr && save_settings_after_autosave() != 0)
+    if (save_settings_after_autosave() != 0)
         return 3;
     return 0;
 }

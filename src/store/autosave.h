@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // 0 when the image and then the settings file were written; 1 when the FITS
@@ -34,9 +35,35 @@ void stamp_ut(std::int64_t clock_seconds);
 // The next number after `number`: 1 .. 65,530, then 1 again.
 int next_auto_save_number(int number);
 
-// The settings-file write after a good auto-save, and the load and save of
-// the FITS text command: the settings file by default; tests put fakes here
-// to play a full disk.
-extern int (*save_settings_after_autosave)();
-extern int (*load_settings_for_fits_text)();
-extern int (*save_settings_for_fits_text)();
+// The first number after `number` that auto-save may write in the current
+// folder: next_auto_save_number(number), unless its file was written after
+// the file of `number` (a run killed between the image and the settings write,
+// or a settings write that failed, left the stored number behind). Such files
+// belong to the current cycle of the numbering and are passed over; files
+// older than the file of `number` are from the previous cycle and are
+// replaced. When the file of `number` is missing every existing file is
+// passed over, as no age can be told.
+int next_free_auto_save_number(int number);
+
+// The settings-file writes after a good auto-save, and the load and save of
+// the FITS text command: the settings file, unless a test has installed its
+// own for a scope (to play a full disk).
+int save_settings_after_autosave();
+int load_settings_for_fits_text();
+int save_settings_for_fits_text();
+
+struct SettingsHooks {
+    std::function<int()> save_after_autosave, load_for_fits_text, save_for_fits_text;
+};
+// Installs `hooks` (an empty one keeps the settings file) until it goes out
+// of scope, whichever way the scope is left.
+class ScopedSettingsHooks {
+public:
+    explicit ScopedSettingsHooks(SettingsHooks hooks);
+    ~ScopedSettingsHooks();
+    ScopedSettingsHooks(const ScopedSettingsHooks&) = delete;
+    ScopedSettingsHooks& operator=(const ScopedSettingsHooks&) = delete;
+
+private:
+    SettingsHooks previous_;
+};

@@ -216,16 +216,15 @@ void TQuillonWindow::CmEditFITSText()
 {
     // The header texts entered here are kept in the settings file, which every
     // later auto-save writes from.
-    if (load_settings_for_fits_text != nullptr && load_settings_for_fits_text() != 0) {
+    if (load_settings_for_fits_text() != 0) {
         messages(42);
-        if (save_settings_for_fits_text != nullptr)
-            save_settings_for_fits_text();
+        save_settings_for_fits_text();
     }
     eightbit = 0;
     TFITSDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (save_settings_for_fits_text != nullptr && save_settings_for_fits_text() != 0)
+    if (save_settings_for_fits_text() != 0)
         messages(24);
 }
 

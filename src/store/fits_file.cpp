@@ -302,6 +302,12 @@ int LoadFITSFile(const char* fileTitle, int /*oldfile*/, unsigned short* fredptr
     const std::size_t data_length = static_cast<std::size_t>(width3) * height1;
     if (read_file_start(fileTitle, bytes, fits_header_length + data_length, nullptr) != FileRead::ok)
         return 1;
+    return fits_file_from_bytes(bytes, fredptr);
+}
+
+int fits_file_from_bytes(std::span<const unsigned char> bytes, unsigned short* fredptr)
+{
+    const std::size_t data_length = static_cast<std::size_t>(width3) * height1;
     if (bytes.size() < fits_header_length)
         return 1;
     FitsHeaderValues values;

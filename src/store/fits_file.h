@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 
 constexpr int fits_card = 80;
 constexpr int fits_cards = 72;
@@ -20,6 +21,9 @@ int SaveFITSFile(const char* fileTitle, const unsigned short* fredptr, const cha
 // 0 loaded, 1 cannot open or too short, 2 not of this layout. Nothing
 // changes unless it returns 0. `oldfile` is always 3.
 int LoadFITSFile(const char* fileTitle, int oldfile, unsigned short* fredptr);
+// The same from the file's bytes (what the fuzzers feed); bytes past the
+// frame's data are not looked at.
+int fits_file_from_bytes(std::span<const unsigned char> file, unsigned short* fredptr);
 
 // Empties the processing history and sets the header details to their
 // defaults (ORIGIN, the pixel sizes, FITS_Diff and FITS_SBIG are kept).

@@ -42,7 +42,8 @@ bool kind_is_fits(ImageFileKind kind)
 FileRead read_file_start(
     const std::string& path, std::vector<unsigned char>& bytes, std::size_t most, std::uintmax_t* length)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe waits for a writer that may never come.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return FileRead::cannot_open;
     struct stat info { };
@@ -134,17 +135,24 @@ SecondLoad load_second_image(const std::string& path, unsigned short* dest)
     const FileRead read = read_file_start(path, bytes, fits_full_length, &length);
     if (read == FileRead::cannot_open)
         return SecondLoad::cannot_open;
-    const ImageFileKind kind = kind_for_length(length);
-    if (read != FileRead::ok || kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
+    if (read != FileRead::ok || length != bytes.size())
+        return SecondLoad::wrong_file;
+    return second_image_from_bytes(bytes, dest);
+}
+
+SecondLoad second_image_from_bytes(std::span<const unsigned char> file, unsigned short* dest)
+{
+    const ImageFileKind kind = kind_for_length(file.size());
+    if (kind == ImageFileKind::unknown || kind_is_binned(kind) != (binned != 0))
         return SecondLoad::wrong_file;
     if (!kind_is_fits(kind)) {
-        native_to_samples(bytes.data(), width1, height1, dest);
+        native_to_samples(file.data(), width1, height1, dest);
         return SecondLoad::ok;
     }
     unsigned offset = 0;
-    if (!check_fits_header(bytes.data(), bytes.size(), binned != 0, &offset))
+    if (!check_fits_header(file.data(), file.size(), binned != 0, &offset))
         return SecondLoad::header_mismatch;
-    fits_to_samples(bytes.data() + fits_header_length, width1, height1, offset, dest);
+    fits_to_samples(file.data() + fits_header_length, width1, height1, offset, dest);
     return SecondLoad::ok;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,9 @@ bool kind_is_fits(ImageFileKind kind);
 enum class FileRead { ok, cannot_open, failed };
 // Reads at most `most` bytes from the start of a regular file into `bytes`
 // and gives its whole length in `length` (when not null); `failed` when it is
-// not a regular file or a read comes short. Reusing `bytes` across calls
-// saves the allocation.
+// not a regular file or a read comes short. A named pipe, a device or a
+// folder is refused without waiting: the open never blocks. Reusing `bytes`
+// across calls saves the allocation.
 FileRead read_file_start(
     const std::string& path, std::vector<unsigned char>& bytes, std::size_t most, std::uintmax_t* length);
 // The whole of a regular file.
@@ -49,6 +51,8 @@ enum class SecondLoad { ok, cannot_open, wrong_file, header_mismatch };
 // (height1 x width1 samples). The geometry is never changed, and `dest` is
 // untouched unless the whole load succeeds.
 SecondLoad load_second_image(const std::string& path, unsigned short* dest);
+// The same from the whole file's bytes (what the fuzzers feed).
+SecondLoad second_image_from_bytes(std::span<const unsigned char> file, unsigned short* dest);
 
 // The merge's second-image load: 0 loaded, 1 cannot open, 2 not an
 // acceptable file or geometry, 12 FITS header not matching.

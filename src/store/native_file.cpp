@@ -45,9 +45,14 @@ ImageLoad load_image_file(const char* path, unsigned short* dest)
 {
     static std::vector<unsigned char> bytes; // one thread; kept for the next load
     std::uintmax_t length = 0;
-    if (read_file_start(path, bytes, fits_full_length, &length) != FileRead::ok)
+    if (read_file_start(path, bytes, fits_full_length, &length) != FileRead::ok || length != bytes.size())
         return ImageLoad::not_image_file;
-    const ImageFileKind kind = kind_for_length(length);
+    return image_file_from_bytes(bytes, dest);
+}
+
+ImageLoad image_file_from_bytes(std::span<const unsigned char> bytes, unsigned short* dest)
+{
+    const ImageFileKind kind = kind_for_length(bytes.size());
     if (kind == ImageFileKind::unknown)
         return ImageLoad::not_image_file;
     const bool small = kind_is_binned(kind);

@@ -3,6 +3,8 @@
 // length alone, which also tells this program's FITS files from raw ones.
 #pragma once
 
+#include <span>
+
 enum class NativeSave { ok, cannot_create, short_write };
 
 // Writes height1 rows of width1 samples from `fredptr`. An existing file of
@@ -20,3 +22,5 @@ enum class ImageLoad {
 // then supplies its own) and the samples are stored. On any failure nothing
 // changes: image, geometry, flags, FITS details and history stay as they were.
 ImageLoad load_image_file(const char* path, unsigned short* dest);
+// The same from the whole file's bytes (what the fuzzers feed).
+ImageLoad image_file_from_bytes(std::span<const unsigned char> file, unsigned short* dest);

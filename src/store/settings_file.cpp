@@ -19,6 +19,7 @@
 #include "app/host.h"
 #include "app/messages.h"
 #include "app/state.h"
+#include "store/image_io.h"
 #include "store/settings_values.h"
 
 namespace {
@@ -96,7 +97,7 @@ int slewcom_record(char port)
 
 class RecordReader {
 public:
-    explicit RecordReader(const std::vector<unsigned char>& bytes)
+    explicit RecordReader(std::span<const unsigned char> bytes)
         : bytes_(bytes)
     {
     }
@@ -161,23 +162,9 @@ private:
         text.copy(field, field_size - 1);
     }
 
-    const std::vector<unsigned char>& bytes_;
+    std::span<const unsigned char> bytes_;
     std::size_t pos_ = 0;
 };
-
-// Reads at most the file's records; false when the file cannot be opened or read.
-bool read_records(const char* fileTitle, std::vector<unsigned char>& bytes)
-{
-    std::FILE* file = std::fopen(fileTitle, "rb");
-    if (file == nullptr)
-        return false;
-    bytes.resize(settings_file_length);
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    bytes.resize(got);
-    return !failed;
-}
 
 bool direction_pair(char first, char second, char a, char b)
 {
@@ -188,7 +175,7 @@ enum class Applied { complete, needs_repair };
 
 // Assigns each global as soon as its record is read; stops at the first
 // record out of its range, leaving it and everything after it as it was.
-Applied apply_records(const std::vector<unsigned char>& bytes)
+Applied apply_records(std::span<const unsigned char> bytes)
 {
     RecordReader r(bytes);
     auto_save_num = r.u16();
@@ -334,16 +321,30 @@ int LoadINIFile(const char* fileTitle)
         return SaveINIFile(fileTitle);
 
     std::vector<unsigned char> bytes;
-    if (!read_records(fileTitle, bytes))
+    // At most the records: the rest of a longer file is not looked at.
+    if (read_file_start(fileTitle, bytes, settings_file_length, nullptr) != FileRead::ok)
         return settings_unreadable;
+    switch (settings_from_bytes(bytes)) {
+    case SettingsRead::ok:
+        return settings_ok;
+    case SettingsRead::needs_repair:
+        return SaveINIFile(fileTitle);
+    case SettingsRead::unreadable:
+        break;
+    }
+    return settings_unreadable;
+}
+
+SettingsRead settings_from_bytes(std::span<const unsigned char> bytes)
+{
     if (bytes.size() > 4 && bytes[4] != 'y' && bytes[4] != 'n') {
         host().message_box("Failed to read fast_par value", app_caption);
-        return settings_unreadable;
+        return SettingsRead::unreadable;
     }
     // A cut file is refused whole, so the settings are never half the file's.
     if (bytes.size() < settings_file_length)
-        return settings_unreadable;
-    if (apply_records(bytes) == Applied::needs_repair)
-        return SaveINIFile(fileTitle);
-    return settings_ok;
+        return SettingsRead::unreadable;
+    return apply_records(bytes.first(settings_file_length)) == Applied::needs_repair
+        ? SettingsRead::needs_repair
+        : SettingsRead::ok;
 }

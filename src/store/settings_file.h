@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,14 @@ int SaveINIFile(const char* fileTitle);
 // the globals (those before the record hold the file's values) and the
 // write's result is returned; so is the result of writing the defaults when
 // the settings folder did not exist.
+// A named pipe, a device or a folder cannot be read (2), without waiting.
 int LoadINIFile(const char* fileTitle);
+
+enum class SettingsRead { ok, unreadable, needs_repair };
+// The records of a settings file's bytes into the globals, as LoadINIFile
+// does, but never writing: `needs_repair` where LoadINIFile would rewrite the
+// file (what the fuzzers feed).
+SettingsRead settings_from_bytes(std::span<const unsigned char> bytes);
 
 // The 1,260 bytes SaveINIFile writes for the current globals.
 std::vector<unsigned char> settings_bytes();

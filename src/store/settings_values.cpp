@@ -60,8 +60,7 @@ bool valid_auto_save_subdir(const std::string& name)
         return false;
     if (name.find('\0') != std::string::npos)
         return false;
-    // The folder path must fit its field whole: a cut path would be another folder.
-    return folder_for(name).size() < sizeof auto_save_dir;
+    return true;
 }
 
 bool set_auto_save_subdir(const std::string& name)
@@ -75,7 +74,7 @@ bool set_auto_save_subdir(const std::string& name)
 
 void derive_auto_save_dir()
 {
-    set_text(auto_save_dir, folder_for(auto_save_subdir));
+    auto_save_dir = folder_for(auto_save_subdir);
 }
 
 std::string apply_manual_values(const ManualValues& values)

@@ -18,8 +18,8 @@ void swap_north_south();
 void swap_east_west();
 
 // A sub-folder name that stays inside the auto-save folder: no ":", "\\",
-// "/", ".." or quote, at most 79 characters, and short enough that the
-// folder path fits auto_save_dir. The empty name is valid (no sub-folder).
+// "/", ".." or quote, at most 79 characters (what the settings file stores).
+// The empty name is valid (no sub-folder).
 bool valid_auto_save_subdir(const std::string& name);
 // Sets auto_save_subdir and derives auto_save_dir from it (the auto-save
 // folder itself for the empty name). False, and nothing changed, for a name

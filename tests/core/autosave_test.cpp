@@ -51,10 +51,8 @@ struct HookGuard {
     {
         settings_writes = 0;
         settings_result = 0;
-        save_settings_after_autosave = counting_settings_writer;
     }
-    ~HookGuard() { save_settings_after_autosave = previous; }
-    int (*previous)() = save_settings_after_autosave;
+    ScopedSettingsHooks hooks { { counting_settings_writer, {}, {} } };
 };
 } // namespace
 

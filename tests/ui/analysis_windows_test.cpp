@@ -78,12 +78,13 @@ private slots:
 
         // A repaint of the image rebuilds the levels; the histogram follows.
         QVERIFY(QTest::qWaitForWindowExposed(hist));
-        QTest::qWait(50);
+        settle();
         std::fill(image_int, image_int + frame_samples, static_cast<unsigned short>(0));
         std::fill_n(image_int + width1 / 2, 5000, static_cast<unsigned short>(20 << 8));
         table[20] = 5000; // as the display's repaint counts it
         env.window().viewport()->repaint();
-        QTRY_VERIFY(QString::fromLatin1(workfld2).contains(QStringLiteral("020    5000")));
+        settle();
+        QVERIFY(QString::fromLatin1(workfld2).contains(QStringLiteral("020    5000")));
 
         click(hist, "9");
         QCOMPARE(env.host().boxes.size(), std::size_t { 1 });

@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/quillon_window.h"
 #include "app/state.h"
@@ -307,6 +308,34 @@ private slots:
         QCOMPARE(QString::fromStdString(env.host().boxes[0].text), QStringLiteral("Cannot open bitmap file"));
         QVERIFY(w.Dib != nullptr);
         QCOMPARE(dib_colour(w, 0, 0), qRgb(0x30, 0x30, 0x30));
+    }
+
+    void unwritable_bitmap_still_shows_the_new_image()
+    {
+        UiTestEnv env;
+        TQuillonWindow& w = env.window();
+        fill_image(0x2000);
+        image_name = "old.FIT";
+        w.image_prepare();
+        QCOMPARE(dib_colour(w, 0, 0), qRgb(0x20, 0x20, 0x20));
+
+        // A folder in the bitmap's place: the rename over it fails (as a full
+        // disk would fail the write), whatever the user's rights.
+        const std::string bitmap = display_bitmap_path(false);
+        QVERIFY(std::filesystem::remove(bitmap));
+        std::filesystem::create_directory(bitmap);
+        fill_image(0x6100);
+        image_name = "new.FIT";
+        w.image_prepare();
+        QCOMPARE(env.frame().windowTitle(), QStringLiteral("Quillon - new.FIT"));
+        QVERIFY(w.Dib != nullptr);
+        QCOMPARE(w.Dib->size(), QSize(376, 290));
+        QCOMPARE(dib_colour(w, 0, 0), qRgb(0x61, 0x61, 0x61));
+        QCOMPARE(dib_colour(w, 375, 289), qRgb(0x61, 0x61, 0x61));
+        // The box says what failed; no second box about reading the old file.
+        QCOMPARE(env.host().boxes.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(env.host().boxes[0].text),
+            QStringLiteral("Unable to create temp bitmap file"));
     }
 
     void copy_puts_the_display_image_on_the_clipboard()

@@ -1,11 +1,13 @@
 #include <QtTest>
 
+#include <QDir>
 #include <QMainWindow>
 #include <QStatusBar>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <vector>
 
 #include "app/messages.h"
@@ -140,6 +142,18 @@ private slots:
         }
         QCOMPARE(env.host().boxes.size(), size_t(2));
         QCOMPARE(env.host().boxes[1].text, message_text(14, nullptr));
+
+        // A named pipe and a folder: refused at once, never waited on.
+        QCOMPARE(mkfifo(home("pipe.fit").toLocal8Bit().constData(), 0600), 0);
+        QVERIFY(QDir().mkdir(home("folder.fit")));
+        for (const char* name : { "pipe.fit", "folder.fit" }) {
+            Chooser chooser(home(name));
+            env.window().CmFileOpen();
+            QCOMPARE(env.host().boxes.back().text, message_text(41, nullptr));
+            QCOMPARE(env.window().LoadVNTempFile(home(name).toLocal8Bit().constData()), 1);
+            QCOMPARE(env.host().boxes.back().text, message_text(12, nullptr));
+        }
+        QCOMPARE(env.host().boxes.size(), size_t(6));
         QCOMPARE(image[0], (unsigned short)77);
         QCOMPARE(env.frame().windowTitle(), QStringLiteral("Quillon - (Untitled)"));
         QVERIFY(image_name.empty());

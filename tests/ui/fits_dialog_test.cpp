@@ -219,10 +219,7 @@ private slots:
         loads = saves = 0;
         load_result = 1; // no settings file yet
         save_result = 0;
-        auto* const real_load = load_settings_for_fits_text;
-        auto* const real_save = save_settings_for_fits_text;
-        load_settings_for_fits_text = fake_load;
-        save_settings_for_fits_text = fake_save;
+        const ScopedSettingsHooks hooks({ {}, fake_load, fake_save });
         when_modal_shows([](QDialog* dialog) {
             control<QLineEdit>(dialog, "101")->setText(QStringLiteral("Auto object"));
             control<QPushButton>(dialog, "1")->click();
@@ -240,8 +237,6 @@ private slots:
         env.window().CmEditFITSText();
         QCOMPARE(env.host().boxes.size(), size_t(2));
         QCOMPARE(env.host().boxes[1].text, message_text(24, nullptr));
-        load_settings_for_fits_text = real_load;
-        save_settings_for_fits_text = real_save;
     }
 };
 
