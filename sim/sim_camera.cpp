@@ -534,6 +534,11 @@ SimCamera& install_simulated_camera()
     // The running program's mount drifts a little and the seeing dances, so
     // guiding has work to do.
     SkyModel& sky = shared_sky();
+    // The user's target sits in the middle of the field, inside the default
+    // focus frame.
+    SkySettings field;
+    field.target_flux = 40000;
+    sky.configure(field);
     double dx = 0.03, dy = -0.015;
     const char* rest = nullptr;
     double x = 0, y = 0;

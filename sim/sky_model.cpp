@@ -219,6 +219,8 @@ std::vector<SensorStar> SkyModel::stars_on_sensor(double dx, double dy, double m
     const double top = v0 - sensor_centre_y - dy - margin;
     const double bottom = v0 - sensor_centre_y - dy + sensor_height + margin;
     std::vector<SensorStar> plane = placed_;
+    if (settings_.target_flux > 0)
+        plane.push_back({ u0, v0, settings_.target_flux });
     for (auto tv = static_cast<std::int64_t>(std::floor(top / tile_px));
          tv <= static_cast<std::int64_t>(std::floor(bottom / tile_px)); ++tv)
         for (auto tu = static_cast<std::int64_t>(std::floor(left / tile_px));

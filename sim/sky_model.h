@@ -42,6 +42,10 @@ struct SkySettings {
     double brightest_flux = 2.0e6; // cap of the bright end
     double sky_adu_per_s = 15; // background per full-resolution pixel
     double fwhm_px = 3.2; // seeing disc (Moffat, beta 3)
+    // The object a go-to centres: a star this bright (ADU/s) at the target
+    // itself, so every pointing has something to focus and guide on. 0: the
+    // field holds only its seeded stars.
+    double target_flux = 0;
 };
 
 // Axes: x runs along the sensor's columns (right ascension), y along its

@@ -729,6 +729,18 @@ TEST(SimCamera, TheProgramGetsTheSharedCameraOnTheSharedSky)
     EXPECT_TRUE(found.command_channel && found.data_channel);
     EXPECT_EQ(found.records.size(), 2u);
 
+    // The program's field has its target in the middle, inside the default
+    // focus frame, after a go-to as before one.
+    for (int goto_done = 0; goto_done < 2; ++goto_done) {
+        if (goto_done)
+            sim::shared_sky().point_at(0.71, 41.3);
+        int near_centre = 0;
+        for (const sim::SensorStar& star : sim::shared_sky().stars_on_sensor(0, 0, 0))
+            if (std::abs(star.x - 376) < 1 && std::abs(star.y - 290) < 1 && star.flux >= 40000)
+                ++near_centre;
+        EXPECT_EQ(near_centre, 1);
+    }
+
     // The mount's drift, as the environment asked.
     wait_ms(10000);
     EXPECT_NEAR(sim::shared_sky().offset_x(), 5.0, 1e-9);
