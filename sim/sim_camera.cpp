@@ -509,6 +509,7 @@ void reset_simulation()
     if (made_camera != nullptr) {
         made_camera->reset();
         made_camera->close();
+        made_camera->set_window_guide_alignment(false);
     }
 }
 
@@ -550,6 +551,10 @@ SimCamera& install_simulated_camera()
         seeing = x;
     sky.set_seeing_jitter(seeing);
     SimCamera& camera = simulated_camera();
+    // The program's guider finds its star where the camera's read-out puts
+    // the window lines; the running simulator follows it, so training and
+    // guiding start on the star wherever it was picked.
+    camera.set_window_guide_alignment(true);
     set_camera_transport(&camera);
     return camera;
 }

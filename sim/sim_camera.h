@@ -139,6 +139,9 @@ public:
 
     CameraFaults& faults() { return faults_; }
     const SensorSettings& settings() const { return settings_; }
+    // Window lines as the guider expects the camera to place them (see
+    // zq::window_origin).
+    void set_window_guide_alignment(bool on) { settings_.window_guide_alignment = on; }
     SkyModel& sky() { return sky_; }
     const std::vector<HotPixel>& hot_pixels() const { return hot_; }
     // The latest commands and reads (the oldest are dropped past a few thousand).

@@ -751,6 +751,8 @@ TEST(SimCamera, TheProgramGetsTheSharedCameraOnTheSharedSky)
     sim::reset_simulation();
     EXPECT_EQ(camera.faults().short_block_read, 0);
     EXPECT_EQ(sim::shared_sky().offset_x(), 0);
+    EXPECT_EQ(sim::shared_sky().settings().target_flux, 0);
+    EXPECT_FALSE(camera.settings().window_guide_alignment);
     unsigned char report[9] = { 0, 2, 1 };
     EXPECT_TRUE(camera.write_report(report, 9).disconnected); // closed until discovered again
     set_camera_transport(nullptr);
