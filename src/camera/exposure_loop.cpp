@@ -66,6 +66,9 @@ private:
     // True when the camera went away during this run: the run ends.
     bool camera_gone();
     bool selfguide_step(std::int64_t t_half, std::int64_t& t_step);
+    // One pass of a timed wait: the periodic register clear, the progress
+    // step and the pump.
+    void service_wait(std::int64_t& t_clear, std::int64_t& t_step);
     void read_out();
     void second_exposure();
     void calibrate_and_stack();
@@ -339,16 +342,7 @@ bool ExposureRun::wait_exposure_seconds()
             VN_reader2();
             VN_clearvert();
         }
-        if (ticks > t_clear) {
-            t_clear = ticks + clear_interval_ms;
-            VN_clearvert();
-        }
-        if (ticks > t_step) {
-            t_step += exposure / steps;
-            progress += 256 / steps;
-            host_.progress_update();
-        }
-        host_.clear_messages();
+        service_wait(t_clear, t_step);
         if (selfguiding || selfguided_frame) {
             if (!selfguide_step(t_half, t_step))
                 return false;
@@ -362,6 +356,20 @@ bool ExposureRun::wait_exposure_seconds()
     if (selfguiding_darkframe)
         selfguidingframes = darkframes;
     return true;
+}
+
+void ExposureRun::service_wait(std::int64_t& t_clear, std::int64_t& t_step)
+{
+    if (ticks > t_clear) {
+        t_clear = ticks + clear_interval_ms;
+        VN_clearvert();
+    }
+    if (ticks > t_step) {
+        t_step += exposure / steps;
+        progress += 256 / steps;
+        host_.progress_update();
+    }
+    host_.clear_messages();
 }
 
 bool ExposureRun::selfguide_step(std::int64_t t_half, std::int64_t& t_step)
@@ -522,16 +530,7 @@ void ExposureRun::second_exposure()
         host_.progress_update();
         if (exposure >= 500) {
             while (ticks < endticks) {
-                if (ticks > t_clear) {
-                    t_clear = ticks + clear_interval_ms;
-                    VN_clearvert();
-                }
-                if (ticks > t_step) {
-                    t_step += exposure / steps;
-                    progress += 256 / steps;
-                    host_.progress_update();
-                }
-                host_.clear_messages();
+                service_wait(t_clear, t_step);
                 const std::int64_t now = clock_.now_ms();
                 if (now < endticks)
                     wait_until(std::min(endticks, now + poll_ms));

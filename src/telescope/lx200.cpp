@@ -248,13 +248,22 @@ void GetInfo()
     }
 }
 
-void start_move()
+namespace {
+// A hand move or a focuser move: its rate, then its direction, each after
+// whatever the telescope said last is discarded.
+void send_rate_then_direction(const char* rate, const char* direction)
 {
     SerialPort& port = serial_port();
     port.rx_clear(Port);
-    port.puts(Port, tele_speed, 5);
+    port.puts(Port, rate, 5);
     port.rx_clear(Port);
-    port.puts(Port, move_direction, 5);
+    port.puts(Port, direction, 5);
+}
+} // namespace
+
+void start_move()
+{
+    send_rate_then_direction(tele_speed, move_direction);
 }
 
 void stop_move()
@@ -267,11 +276,7 @@ void stop_move()
 
 void start_focus()
 {
-    SerialPort& port = serial_port();
-    port.rx_clear(Port);
-    port.puts(Port, focus_speed, 5);
-    port.rx_clear(Port);
-    port.puts(Port, focus_direction, 5);
+    send_rate_then_direction(focus_speed, focus_direction);
 }
 
 void stop_focus()
