@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "camera_blocks.h"
 #include "app/state.h"
 #include "camera/readout.h"
 #include "camera/usb.h"
@@ -87,25 +88,6 @@ struct CameraTest : testing::Test {
         return out;
     }
 };
-
-// A received block whose sample at (row, column) of the camera's layout is
-// a known function of both.
-unsigned short sample_at(int row, int column)
-{
-    return static_cast<unsigned short>(row * 211 + column * 7 + 1);
-}
-
-Bytes block_of(int rows, int samples)
-{
-    Bytes block(static_cast<std::size_t>(rows) * samples * 2);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < samples; ++c) {
-            const unsigned short v = sample_at(r, c);
-            block[(static_cast<std::size_t>(r) * samples + c) * 2] = v & 0xff;
-            block[(static_cast<std::size_t>(r) * samples + c) * 2 + 1] = v >> 8;
-        }
-    return block;
-}
 
 // A 128 x 128 window block from samples.
 Bytes window_of(const std::vector<unsigned short>& samples)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "camera_blocks.h"
 #include "app/state.h"
 #include "camera/camera_controls.h"
 #include "camera/exposure_loop.h"
@@ -47,24 +48,6 @@ Bytes command(std::initializer_list<unsigned char> bytes)
     Bytes wire(bytes);
     wire.resize(8, 0);
     return wire;
-}
-
-// A received block whose sample (row, column) of the camera's layout is known.
-unsigned short sample_at(int row, int column)
-{
-    return static_cast<unsigned short>(row * 211 + column * 7 + 1);
-}
-
-Bytes block_of(int rows, int samples)
-{
-    Bytes block(static_cast<std::size_t>(rows) * samples * 2);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < samples; ++c) {
-            const std::size_t at = (static_cast<std::size_t>(r) * samples + c) * 2;
-            block[at] = sample_at(r, c) & 0xff;
-            block[at + 1] = sample_at(r, c) >> 8;
-        }
-    return block;
 }
 
 unsigned short known(std::size_t i)
