@@ -29,7 +29,7 @@ inline bool fuzz_binned(const std::uint8_t* data, std::size_t size)
 // 1 in 32 full frames to load whole; the others stop one byte short, at the
 // length check (or, for a header read before the length, after the header).
 // Being a function of the bytes, a run repeats exactly from its input.
-inline bool fuzz_whole_frame(const std::uint8_t* data, std::size_t size, bool small)
+inline std::uint64_t fuzz_checksum(const std::uint8_t* data, std::size_t size)
 {
     std::uint64_t sum = size;
     std::size_t i = 0;
@@ -40,7 +40,12 @@ inline bool fuzz_whole_frame(const std::uint8_t* data, std::size_t size, bool sm
     }
     for (; i < size; ++i)
         sum = (sum ^ data[i]) * 0x100000001b3ull;
-    return (sum >> 40) % (small ? 8 : 32) == 0;
+    return sum;
+}
+
+inline bool fuzz_whole_frame(const std::uint8_t* data, std::size_t size, bool small)
+{
+    return (fuzz_checksum(data, size) >> 40) % (small ? 8 : 32) == 0;
 }
 
 // `bytes` padded with zeros to `total` (or cut to it). One buffer serves every

@@ -157,7 +157,7 @@ void do_label_image(int auto_date, const char* txtbuffer, unsigned short* fredpt
     char line[256];
     label_line(auto_date, txtbuffer, line, sizeof line);
 
-    std::fill(fredptr, fredptr + width1_10, static_cast<unsigned short>(0));
+    std::memset(fredptr, 0, static_cast<std::size_t>(width1_10) * sizeof *fredptr);
     // A binned row holds 47 cells; a cell that would not fit whole is left
     // out rather than spill into the next row.
     const int cells = std::min(static_cast<int>(std::strlen(line)), width1 / 8);
