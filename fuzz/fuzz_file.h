@@ -2,8 +2,8 @@
 // to the loader's in-memory entry (no file is written, so the harnesses run
 // at full speed and leave nothing behind). The first input byte chooses how:
 // bit 0 the binned or full geometry, bit 1 whether the rest is padded (or
-// cut) to the length the loader recognises, so both refused and accepted
-// lengths are reached.
+// cut) to the length the loader recognises (or one byte short of it, see
+// fuzz_whole_frame), so both refused and accepted lengths are reached.
 #pragma once
 
 #include <algorithm>
@@ -22,13 +22,7 @@ inline bool fuzz_binned(const std::uint8_t* data, std::size_t size)
     return size == 0 || (data[0] & 1) != 0;
 }
 
-// Whether this input may take the accepted length of a whole frame. Each
-// accepted load converts every sample the same way whatever they hold (up to
-// 439,000 of them), which tells nothing the first such run did not, and costs
-// more than the parsing. So the input's own checksum picks 1 in 8 binned and
-// 1 in 32 full frames to load whole; the others stop one byte short, at the
-// length check (or, for a header read before the length, after the header).
-// Being a function of the bytes, a run repeats exactly from its input.
+// A hash of the whole input: any mutation changes it.
 inline std::uint64_t fuzz_checksum(const std::uint8_t* data, std::size_t size)
 {
     std::uint64_t sum = size;
@@ -43,6 +37,13 @@ inline std::uint64_t fuzz_checksum(const std::uint8_t* data, std::size_t size)
     return sum;
 }
 
+// Whether this input may take the accepted length of a whole frame. Each
+// accepted load converts every sample the same way whatever they hold (up to
+// 439,000 of them), which tells nothing the first such run did not, and costs
+// more than the parsing. So the input's own checksum picks 1 in 8 binned and
+// 1 in 32 full frames to load whole; the others stop one byte short, at the
+// length check (or, for a header read before the length, after the header).
+// Being a function of the bytes, a run repeats exactly from its input.
 inline bool fuzz_whole_frame(const std::uint8_t* data, std::size_t size, bool small)
 {
     return (fuzz_checksum(data, size) >> 40) % (small ? 8 : 32) == 0;
