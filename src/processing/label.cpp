@@ -142,12 +142,22 @@ void label_line(int auto_date, const char* txtbuffer, char* line, int size)
         line, static_cast<std::size_t>(size), "%*s%s%s", lead, "", text, auto_date == 1 ? date : "");
 }
 
+namespace {
+// One cell of the label: a glyph's rows of eight bits as white or black.
+void draw_glyph(const unsigned char* glyph, unsigned short* cell)
+{
+    for (int r = 0; r < label_rows; ++r, cell += width1)
+        for (int b = 0; b < 8; ++b)
+            cell[b] = (glyph[r] >> (7 - b)) & 1 ? 65535 : 0;
+}
+} // namespace
+
 void do_label_image(int auto_date, const char* txtbuffer, unsigned short* fredptr)
 {
     char line[256];
     label_line(auto_date, txtbuffer, line, sizeof line);
 
-    std::fill(fredptr, fredptr + width1_10, static_cast<unsigned short>(0));
+    std::memset(fredptr, 0, static_cast<std::size_t>(width1_10) * sizeof *fredptr);
     // A binned row holds 47 cells; a cell that would not fit whole is left
     // out rather than spill into the next row.
     const int cells = std::min(static_cast<int>(std::strlen(line)), width1 / 8);
@@ -155,11 +165,7 @@ void do_label_image(int auto_date, const char* txtbuffer, unsigned short* fredpt
         const unsigned char* glyph = label_glyph(line[k]);
         if (glyph == nullptr)
             continue;
-        for (int r = 0; r < label_rows; ++r) {
-            unsigned short* cell = fredptr + static_cast<std::size_t>(r) * width1 + 8 * k;
-            for (int b = 0; b < 8; ++b)
-                cell[b] = (glyph[r] >> (7 - b)) & 1 ? 65535 : 0;
-        }
+        draw_glyph(glyph, fredptr + 8 * k);
     }
     std::fill(fredptr, fredptr + 6, label_signature);
 }
