@@ -181,16 +181,12 @@ int drive_slew()
     return result;
 }
 
-char move_telescope(char kind, int number)
+namespace {
+// The end of every go-to: ask for the target's information, start the slew
+// once `t` has come, and return the telescope's reply character, reading
+// away a refusal's reason text.
+char slew_to_target(std::int64_t t)
 {
-    set_text(move_error, "");
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%04d", number);
-    SerialPort& port = serial_port();
-    port.rx_clear(Port);
-    const std::int64_t t = now() + 1;
-    const char* select = kind == 'm' ? "#:LM " : kind == 's' ? "#:LS " : "#:LC ";
-    send(std::string(select) + digits + "#");
     send("#:LI#");
     wait_until(t);
     host().beep();
@@ -201,8 +197,23 @@ char move_telescope(char kind, int number)
     if (c != '0') {
         // Refused: the reason text follows the reply character.
         read_reply_text();
-        port.rx_clear(Port);
+        serial_port().rx_clear(Port);
     }
+    return c;
+}
+} // namespace
+
+char move_telescope(char kind, int number)
+{
+    set_text(move_error, "");
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", number);
+    SerialPort& port = serial_port();
+    port.rx_clear(Port);
+    const std::int64_t t = now() + 1;
+    const char* select = kind == 'm' ? "#:LM " : kind == 's' ? "#:LS " : "#:LC ";
+    send(std::string(select) + digits + "#");
+    const char c = slew_to_target(t);
     GetInfo();
     return c;
 }
@@ -221,18 +232,7 @@ char move_to_coord(std::int16_t rahr, std::int16_t ramin, std::int16_t decdeg, s
         static_cast<int>(decmin));
     send(ra);
     send(dec);
-    send("#:LI#");
-    wait_until(t);
-    host().beep();
-    send("#:MS#");
-    wait_ms(1);
-    read_reply_text();
-    const char c = read_reply_char();
-    if (c != '0') {
-        read_reply_text();
-        port.rx_clear(Port);
-    }
-    return c;
+    return slew_to_target(t);
 }
 
 void GetInfo()
