@@ -563,26 +563,27 @@ void ExposureRun::second_exposure()
     }
 }
 
+// A dark or flat file that could not be opened (11) or is no camera file
+// (12) gets its two messages, from `first_message`; one that served is kept
+// for the rest of the run.
+void note_calibration(int result, int first_message, int& loaded)
+{
+    if (result == 11)
+        messages(first_message);
+    else if (result == 12)
+        messages(first_message + 1);
+    else
+        loaded = 1;
+}
+
 void ExposureRun::calibrate_and_stack()
 {
-    if (darkframe_remove) {
-        const int result = auto_remove(darkframe_loaded, DarkFileName.c_str(), undo, imageptr, undo);
-        if (result == 11)
-            messages(3);
-        else if (result == 12)
-            messages(4);
-        else
-            darkframe_loaded = 1;
-    }
-    if (flatfield_remove) {
-        const int result = auto_flatfield(flatfield_loaded, FlatFileName.c_str(), save, imageptr, save);
-        if (result == 11)
-            messages(5);
-        else if (result == 12)
-            messages(6);
-        else
-            flatfield_loaded = 1;
-    }
+    if (darkframe_remove)
+        note_calibration(auto_remove(darkframe_loaded, DarkFileName.c_str(), undo, imageptr, undo), 3,
+            darkframe_loaded);
+    if (flatfield_remove)
+        note_calibration(auto_flatfield(flatfield_loaded, FlatFileName.c_str(), save, imageptr, save), 5,
+            flatfield_loaded);
     image = image_int;
     if (multi && !continuous && !last_selfguided) {
         const int result = slew_sum_alt
