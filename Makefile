@@ -14,7 +14,8 @@ PACKAGES = build-essential cmake ninja-build pkg-config clang ccache \
   qt6-base-dev qt6-serialport-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libusb-1.0-0-dev libhidapi-dev umockdev libumockdev-dev libcfitsio-dev libtiff-dev libopencv-dev \
-  fitsverify xvfb xauth desktop-file-utils
+  fitsverify xvfb xauth desktop-file-utils \
+  libindi-dev indi-bin libnova-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Installing into a prefix the user cannot write (the default) needs root.

@@ -1,5 +1,7 @@
 #include "app/state.h"
 
+#include "store/text_settings.h"
+
 // Called once by main() before anything else runs ("at program load") and by
 // every test before each case. Not a static initialiser: the groups live in
 // several translation units whose construction order is unspecified.
@@ -29,4 +31,6 @@ void reset_program_state()
     // Last: the store derives the geometry from `binned` and the paths from
     // the data root.
     reset_state_store();
+    // The text settings are read again from the (new) data root.
+    reset_text_settings();
 }
