@@ -19,6 +19,9 @@ public:
     virtual void point_at(double ra_hours, double dec_degrees) = 0;
     virtual double ra_hours() const = 0;
     virtual double dec_degrees() const = 0;
+    // The focuser moved the optics to `position` (focuser steps); a sky that
+    // draws no defocus ignores it.
+    virtual void set_focus(double /*position*/) { }
 };
 
 // A pointing of its own: the coordinates of the last go-to and the moves

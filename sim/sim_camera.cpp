@@ -331,7 +331,7 @@ void SimCamera::expose_field(int field, std::int64_t t0, std::int64_t t1, double
     // stamp is a disc reaching out to where the wing falls below a tenth of
     // an ADU per second, so bright stars keep their halo and faint ones cost
     // little.
-    const double fwhm = sky_.settings().fwhm_px;
+    const double fwhm = sky_.star_fwhm();
     const double alpha = fwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / moffat_beta) - 1.0));
     const double inv_a2 = 1.0 / (alpha * alpha);
     const double peak_share = (moffat_beta - 1.0) / (3.14159265358979323846 * alpha * alpha);
@@ -539,10 +539,15 @@ SimCamera& install_simulated_camera()
     // focus frame.
     SkySettings field;
     field.target_flux = 40000;
+    // The focuser starts a little out of focus, so there is something to
+    // focus (QUILLON_SIM_FOCUS: the best position, in focuser steps).
+    field.focus_best = 40;
+    double x = 0, y = 0;
+    if (env_number(std::getenv("QUILLON_SIM_FOCUS"), x))
+        field.focus_best = x;
     sky.configure(field);
     double dx = 0.03, dy = -0.015;
     const char* rest = nullptr;
-    double x = 0, y = 0;
     if (env_number(std::getenv("QUILLON_SIM_DRIFT"), x, ',', &rest) && env_number(rest, y))
         dx = x, dy = y;
     sky.set_drift(dx, dy);

@@ -204,6 +204,19 @@ char SimulatedMount::rate() const
     return rate_;
 }
 
+void SimulatedMount::set_focuser_backlash(double steps)
+{
+    std::lock_guard lock(mutex_);
+    focus_backlash_ = std::max(0.0, steps);
+}
+
+double SimulatedMount::focuser_optics(std::int64_t now_ms)
+{
+    std::lock_guard lock(mutex_);
+    advance_locked(now_ms);
+    return focus_optics_;
+}
+
 double SimulatedMount::focuser_position(std::int64_t now_ms)
 {
     std::lock_guard lock(mutex_);
@@ -251,9 +264,20 @@ void SimulatedMount::advance_locked(std::int64_t now_ms)
     move_axis(y_, seconds, y_.lx200_dir, multiplier, false);
     move_axis(x_, seconds, x_.box_dir, 1.0, true);
     move_axis(y_, seconds, y_.box_dir, 1.0, false);
-    if (focus_dir_ != 0)
-        focus_position_
-            += focus_dir_ * seconds * (focus_fast_ ? focuser_fast_steps_per_s : focuser_slow_steps_per_s);
+    if (focus_dir_ != 0) {
+        const double steps = seconds * (focus_fast_ ? focuser_fast_steps_per_s : focuser_slow_steps_per_s);
+        focus_position_ += focus_dir_ * steps;
+        // A reversal first takes up the focuser's play; the optics move only
+        // with what is left.
+        if (focus_last_dir_ != 0 && focus_dir_ != focus_last_dir_)
+            focus_slack_ = focus_backlash_;
+        focus_last_dir_ = focus_dir_;
+        const double taken = std::min(steps, focus_slack_);
+        focus_slack_ -= taken;
+        focus_optics_ += focus_dir_ * (steps - taken);
+        std::lock_guard sky_lock(sky_mutex());
+        sky_.set_focus(focus_optics_);
+    }
 }
 
 void SimulatedMount::move_axis(Axis& axis, double seconds, int dir, double multiplier, bool x)

@@ -55,10 +55,14 @@ public:
     void set_site(double latitude_deg, double longitude_deg);
     // Go-tos below this altitude (above the horizon) are refused with '2'.
     void set_lower_limit(double altitude_deg);
+    // Focuser steps lost when the focuser reverses (the optics stay put
+    // while the play is taken up).
+    void set_focuser_backlash(double steps);
 
     // ----- state, for tests and the running simulator
     char rate() const; // 'G', 'C', 'M' or 'S'
-    double focuser_position(std::int64_t now_ms);
+    double focuser_position(std::int64_t now_ms); // the motor's steps
+    double focuser_optics(std::int64_t now_ms); // where the optics are, backlash taken off
     std::uint8_t box_byte() const; // the last relay byte heard
     // Altitude of (ra, dec) for the site at the program clock's time.
     double altitude_of(double ra_hours, double dec_degrees) const;
@@ -107,6 +111,10 @@ private:
     int focus_dir_ = 0;
     bool focus_fast_ = true;
     double focus_position_ = 0.0;
+    double focus_optics_ = 0.0;
+    double focus_backlash_ = 0.0;
+    double focus_slack_ = 0.0;
+    int focus_last_dir_ = 0;
     std::optional<Target> target_;
     std::optional<double> set_ra_, set_dec_;
 };

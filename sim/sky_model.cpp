@@ -64,6 +64,7 @@ void SkyModel::reset()
     offset_x_ = offset_y_ = 0;
     drift_x_ = drift_y_ = 0;
     jitter_rms_ = 0;
+    focus_position_ = 0;
     have_time_ = false;
     last_ms_ = 0;
     integral_x_ = integral_y_ = 0;
@@ -177,6 +178,21 @@ void SkyModel::jitter(std::int64_t ms, double& jx, double& jy)
         = jitter_rms_ / std::sqrt(1.0 + static_cast<double>(std::max<std::int64_t>(ms, 0)) / 1000.0);
     jx = rms * gaussian(jitter_rng_);
     jy = rms * gaussian(jitter_rng_);
+}
+
+// A Moffat star of beta 3 holds half its light within 1.2625 of its FWHM.
+constexpr double moffat3_hfd_per_fwhm = 1.2625;
+
+double SkyModel::hfd_at(double position) const
+{
+    const double best = settings_.fwhm_px * moffat3_hfd_per_fwhm;
+    const double away = settings_.focus_slope * (position - settings_.focus_best);
+    return std::sqrt(best * best + away * away);
+}
+
+double SkyModel::star_fwhm() const
+{
+    return hfd_at(focus_position_) / moffat3_hfd_per_fwhm;
 }
 
 void SkyModel::target_plane(double& u0, double& v0) const

@@ -46,6 +46,13 @@ struct SkySettings {
     // itself, so every pointing has something to focus and guide on. 0: the
     // field holds only its seeded stars.
     double target_flux = 0;
+    // Focus: the stars' half-flux diameter grows away from best focus as a
+    // hyperbola, sqrt(best^2 + (slope x (position - focus_best))^2), with
+    // the position in focuser steps (the simulated focuser's fast rate is
+    // 100 steps a second, its slow rate 10). At best focus the stars are the
+    // seeing disc above.
+    double focus_best = 0;
+    double focus_slope = 0.1; // HFD pixels per focuser step far from focus
 };
 
 // Axes: x runs along the sensor's columns (right ascension), y along its
@@ -92,11 +99,20 @@ public:
     // while the mount is at the current target with no offset: a known guide
     // star for tests and demonstrations. Forgotten by reset().
     void place_star(double x, double y, double flux_adu_per_s);
+    // The focuser moved the optics to `position` steps.
+    void set_focus_position(double position) { focus_position_ = position; }
+    double focus_position() const { return focus_position_; }
+    // Half-flux diameter of every star at a focuser position, and now.
+    double hfd_at(double position) const;
+    double best_hfd() const { return hfd_at(settings_.focus_best); }
+    // The FWHM the camera draws the stars with now (Moffat, beta 3).
+    double star_fwhm() const;
     // The brightness of the moonless background per full-resolution pixel.
     double sky_rate() const { return settings_.sky_adu_per_s; }
 
     // Back to the start: target (0 h, 0 deg), no offset, no drift, no jitter,
-    // the clock reference forgotten, the jitter sequence restarted.
+    // focuser at 0, the clock reference forgotten, the jitter sequence
+    // restarted.
     void reset();
 
 private:
@@ -115,6 +131,7 @@ private:
     double drift_x_ = 0;
     double drift_y_ = 0;
     double jitter_rms_ = 0;
+    double focus_position_ = 0;
     mutable bool have_time_ = false;
     mutable std::int64_t last_ms_ = 0;
     mutable double integral_x_ = 0;

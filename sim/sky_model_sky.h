@@ -18,6 +18,7 @@ public:
     void point_at(double ra_hours, double dec_degrees) override { sky_.point_at(ra_hours, dec_degrees); }
     double ra_hours() const override { return sky_.ra_hours(); }
     double dec_degrees() const override { return sky_.dec_degrees(); }
+    void set_focus(double position) override { sky_.set_focus_position(position); }
 
 private:
     SkyModel& sky_;

@@ -195,6 +195,8 @@ SimulatedMount& simulated_mount()
 bool start_simulated_telescope_pty()
 {
     SimulatedMount& mount = simulated_mount();
+    // Some play in the focuser, as autofocus meets in real ones.
+    mount.set_focuser_backlash(15);
     double x = 0, y = 0;
     if (parse_pair("QUILLON_SIM_MOUNT_RATE", x, y))
         mount.set_guide_rate(x, y);

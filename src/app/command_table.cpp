@@ -15,6 +15,8 @@
 
 #include "app/command_rules.h"
 #include "app/quillon_window.h"
+#include "camera/autofocus_window.h"
+#include "display/image_scale_dialog.h"
 
 namespace {
 // Turns a member handler into a table entry.
@@ -43,6 +45,8 @@ const std::vector<CommandRow> rows = {
     { 21, HANDLER(CmPickStar) },
     { 25, HANDLER(CmFocusFrame) },
     { 26, HANDLER(CmFocusFrameReset) },
+    { 3101, open_image_scale_dialog },
+    { 3102, open_autofocus },
     { 22, HANDLER(CmTrainGuide) },
     { 23, HANDLER(CmStartGuide) },
     { 24, HANDLER(CmControl) },
@@ -126,6 +130,8 @@ const std::map<int, const char*> hints = {
     { 122, "Select a Flatfield frame to be used for automatic processing" },
     { 1901, "Use Max Palette Stretch on all Images" },
     { 1902, "Only use Max Palette Stretch on Focus Images" },
+    { 3101, "Set the telescope's focal length, for sizes in arcseconds" },
+    { 3102, "Find focus with the telescope's focuser" },
     { 24332, "Get an image from Disk" },
     { 24333, "Save Image in Raw data format" },
     { 24335, "Save Image as a FITs file" },
@@ -153,7 +159,8 @@ const std::vector<BarEntry> menu_bar = {
             { 104, "Select Dark &Frame..." }, { 122, "Select Auto-Flat File..." },
             { 124, "Load Comparison Image" }, separator, { 121, "Set Program Defa&ults" },
             { 12, "Zq Camera &Interface\tCTL+Z" }, { 21, "Pic&k Guide Star\tCTL+P" },
-            { 25, "Focus Frame Centre\tCTL+W" }, { 26, "Default Focus Frame Centre" }, separator,
+            { 25, "Focus Frame Centre\tCTL+W" }, { 26, "Default Focus Frame Centre" },
+            { 3101, "Image Scale..." }, { 3102, "Autofocus..." }, separator,
             { 22, "Train Auto-Guiding" }, { 23, "Start Auto-Guiding" }, { 24, "Telescope &Control" },
             separator, { 114, "P&rint setup..." }, { 116, "&Print..." }, separator, { 24310, "E&xit" } } },
     { "&Edit", 0, { { 9, "&Undo Last Filter\tCTL+U" }, { 24359, "&Copy\tShift+Ins" } } },

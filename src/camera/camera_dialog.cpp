@@ -16,6 +16,7 @@
 #include "app/quillon_window.h"
 #include "app/state.h"
 #include "camera/camera_controls.h"
+#include "camera/focus_plots_ui.h"
 #include "display/pipeline.h"
 #include "telescope/accumulate.h"
 #include "ui/qt_host.h"
@@ -222,6 +223,8 @@ TVNDialog::TVNDialog(QWidget* parent)
                               focus, 132, "Pause between focus frames", [] { return focus_wait != 0; },
                               [] { focus_wait = !focus_wait; }),
         9, 0, 1, 4);
+    // The focus frame's star size and its course over the loop.
+    focus_grid->addWidget(new FocusHfdPlot(focus), 10, 0, 1, 4);
     grid->addWidget(focus, 0, 2, 3, 1);
 
     // ---- self-guiding
@@ -367,6 +370,8 @@ void TVNDialog::ShowValues()
     show_controls();
     update();
     focus_area_->update();
+    if (auto* plot = findChild<FocusHfdPlot*>(); plot != nullptr)
+        plot->update();
 }
 
 void TVNDialog::show_controls()

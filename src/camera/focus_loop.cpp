@@ -1,5 +1,6 @@
 #include "camera/focus_loop.h"
 
+#include "app/clock.h"
 #include "app/host.h"
 #include "app/messages.h"
 #include "app/state.h"
@@ -11,6 +12,19 @@
 #include "store/buffers.h"
 
 namespace {
+std::vector<FocusSample> history;
+std::int64_t history_start_ms = 0;
+
+void record_focus_frame(int peak)
+{
+    if (history.empty())
+        history_start_ms = program_clock().now_ms();
+    if (history.size() >= focus_history_limit)
+        history.erase(history.begin());
+    history.push_back({ static_cast<double>(program_clock().now_ms() - history_start_ms) / 1000.0, peak,
+        measure_focus_frame(last_focus_frame_raw()) });
+}
+
 // Dispatches what is waiting; a key or button press ends focus mode.
 bool stop_pressed()
 {
@@ -21,6 +35,21 @@ bool stop_pressed()
     return false;
 }
 } // namespace
+
+const std::vector<FocusSample>& focus_history()
+{
+    return history;
+}
+
+void clear_focus_history()
+{
+    history.clear();
+}
+
+StarMeasure measure_focus_frame(const unsigned short* frame)
+{
+    return measure_brightest_star({ frame, window_side, window_side, 2.0, 65535 });
+}
 
 void run_focus_loop(FocusLoopView& view)
 {
@@ -35,6 +64,7 @@ void run_focus_loop(FocusLoopView& view)
         return;
     }
     focus_mode = 1;
+    clear_focus_history();
     for (;;) {
         if (stop_pressed())
             return;
@@ -43,6 +73,8 @@ void run_focus_loop(FocusLoopView& view)
         host().wait_cursor(false);
         // A frame that did not arrive is not shown: the last one stays.
         max_value = peak < 0 ? 0 : peak;
+        if (peak >= 0)
+            record_focus_frame(peak);
         view.show_values();
         if (peak >= 0) {
             DisplayImage();

@@ -2,6 +2,10 @@
 // other, each shown in the dialog with its peak value, until the user stops.
 #pragma once
 
+#include <vector>
+
+#include "processing/star_measure.h"
+
 // What the loop asks of the dialog it runs in.
 class FocusLoopView {
 public:
@@ -11,6 +15,23 @@ public:
     // The focus bitmap file was rewritten: repaint the focus frame from it.
     virtual void frame_ready() = 0;
 };
+
+// One focus frame as the loop saw it: when (seconds since the loop
+// started), its peak, and its brightest unsaturated star.
+struct FocusSample {
+    double seconds = 0;
+    int peak = 0;
+    StarMeasure star;
+};
+// The frames of the current (or last) focus loop, oldest first; the oldest
+// go once there are focus_history_limit.
+const std::vector<FocusSample>& focus_history();
+constexpr std::size_t focus_history_limit = 400;
+void clear_focus_history();
+// The brightest unsaturated star of a 128 x 128 focus or guide window (its
+// rows are field lines, two sensor rows apart); sizes in full-resolution
+// pixels.
+StarMeasure measure_focus_frame(const unsigned short* frame);
 
 // "Start" (107). Refused at once for minutes or values of 100 and more.
 // Ends when `stopit` is set after a frame ("Stop"), on a key or mouse press

@@ -232,6 +232,10 @@ void apply_focus_stretch(unsigned short* frame)
         frame[i] = static_cast<unsigned short>(std::min(frame[i] * gain, 65535));
 }
 
+namespace {
+unsigned short raw_focus_frame[window_samples];
+}
+
 int VN_camera_read()
 {
     exposure = exp_value * unit_ms(exp_range);
@@ -240,8 +244,14 @@ int VN_camera_read()
     if (!time_exposure(exposure) || !VN_reader() || !VN_focus_read())
         return -1;
     const int m = focus_peak(imageptr);
+    std::copy_n(imageptr, window_samples, raw_focus_frame);
     apply_focus_stretch(imageptr);
     return m;
+}
+
+const unsigned short* last_focus_frame_raw()
+{
+    return raw_focus_frame;
 }
 
 bool VN_camera_guide()

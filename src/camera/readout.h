@@ -57,6 +57,9 @@ void focus_window_bytes(unsigned char bytes[4]);
 // focus peak (one that a single hot pixel cannot make), -1 when the frame
 // did not arrive.
 int VN_camera_read();
+// The last focus frame as the camera sent it, before the focus gain: the
+// star measures need its light unclipped.
+const unsigned short* last_focus_frame_raw();
 // A whole guide exposure / self-guiding exposure of the 128 x 128 frame.
 bool VN_camera_guide();
 bool VN_camera_selfguide();

@@ -19,6 +19,7 @@
 #include "display/bitmap_file.h"
 #include "display/palette.h"
 #include "display/pipeline.h"
+#include "display/star_readout.h"
 #include "processing/histogram.h"
 #include "store/buffers.h"
 
@@ -201,6 +202,8 @@ void TQuillonWindow::draw_picked_star(QPainter& painter)
     painter.setPen(QPen(Qt::green, 1));
     painter.drawLine(px, py - 20, px, py + 20);
     painter.drawLine(px - 20, py, px + 20, py);
+    // The star's size beside the cross.
+    painter.drawText(px + 24, py - 6, QString::fromStdString(star_readout(picked_star_size, binned != 0)));
     cur_rad = star_mask;
     centre_it = 1;
 }

@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "display/photometry.h"
+#include "display/star_readout.h"
 #include "store/buffers.h"
 #include "telescope/centroid.h"
 
@@ -115,6 +116,7 @@ void left_click(ImagePoint display, const MouseActions& actions)
         centre_it = 0;
         if (pick_star) {
             record_pick();
+            picked_star_size = measure_frame_star(frame, point.x, point.y, cur_rad);
             if (actions.repaint)
                 actions.repaint();
             // The repaint shows the cross on the picked star; from then on

@@ -17,6 +17,8 @@
 #include "app/state.h"
 #include "ui/dialog_controls.h"
 #include "display/photometry.h"
+#include "display/star_readout.h"
+#include "store/buffers.h"
 
 namespace {
 QLineEdit* add_edit(QWidget* parent, const char* id)
@@ -97,6 +99,9 @@ TPHDialog::TPHDialog(QWidget* parent, QWidget* view)
     edit("1019")->setAccessibleName(QStringLiteral("Cursor Position y"));
     edit("1020")->setAccessibleName(QStringLiteral("Cursor Position value"));
     layout->addWidget(cursor);
+    auto* size = new QLabel(this);
+    size->setObjectName(QStringLiteral("star_size"));
+    layout->addWidget(size);
 
     auto* finished = add_button(this, "2", QStringLiteral("Finished"));
     auto* help = add_button(this, "9", QStringLiteral("Help"));
@@ -155,6 +160,11 @@ void TPHDialog::EvPaint()
     edit("112")->setText(QString::fromStdString(shown.back_level));
     edit("113")->setText(QString::fromStdString(shown.magnitude));
     edit("1020")->setText(QString::fromStdString(shown.cursor_value));
+    // The object star's size, once an object is measured.
+    if (auto* size = findChild<QLabel*>(QStringLiteral("star_size")); size != nullptr)
+        size->setText(obj_val == 0 ? QString()
+                                   : QStringLiteral("Object star: ")
+                + QString::fromStdString(star_readout(measure_frame_star(image_int, obj_x, obj_y, 8), binned != 0)));
     // Showing the state is not a choice of the user's.
     const QSignalBlocker quiet_apertures(apertures_);
     const QSignalBlocker quiet_objects(objects_);

@@ -1,0 +1,81 @@
+#include "camera/autofocus_session.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/host.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "camera/camera_controls.h"
+#include "camera/focus_loop.h"
+#include "camera/readout.h"
+#include "camera/usb.h"
+#include "store/buffers.h"
+#include "telescope/lx200.h"
+
+namespace {
+const char* const autofocus_caption = "Quillon - Autofocus";
+}
+
+bool Lx200Focuser::start(int direction)
+{
+    if (!comfound || telescope != 'l')
+        return false;
+    std::strcpy(focus_direction, direction > 0 ? "#:F+#" : "#:F-#");
+    start_focus();
+    tele_focussing = 1;
+    return true;
+}
+
+void Lx200Focuser::stop()
+{
+    stop_focus();
+    tele_focussing = 0;
+}
+
+StarMeasure take_autofocus_frame(bool& frame_came)
+{
+    imageptr = image_int;
+    charimageptr = reinterpret_cast<unsigned char*>(image_int);
+    host().wait_cursor(true);
+    const int peak = VN_camera_read();
+    host().wait_cursor(false);
+    frame_came = peak >= 0;
+    if (!frame_came)
+        return {};
+    max_value = peak;
+    return measure_focus_frame(last_focus_frame_raw());
+}
+
+bool autofocus_with_telescope(AutofocusView* view, AutofocusResult& result)
+{
+    if (!got_vn) {
+        UsbDeviceRecord records[usb_device_records];
+        USBHid::CollectingUSBHidInfo(records);
+        VN_reader();
+        if (!got_vn) {
+            messages(50, "Sorry, No camera found on USB");
+            return false;
+        }
+    }
+    if (focus_mode_refused()) {
+        host().message_box("Autofocus takes focus frames: choose an exposure under 100 seconds first "
+                           "(Zq Camera Interface)",
+            autofocus_caption);
+        return false;
+    }
+    if (telescope == 'l')
+        comm_check();
+    if (telescope != 'l' || !comfound) {
+        host().message_box("Autofocus needs an LX200 telescope with a focuser (Set Program Defaults)",
+            autofocus_caption);
+        return false;
+    }
+    // The focus frames land where the image is kept: it comes back after.
+    std::vector<unsigned short> kept(image_int, image_int + window_side * window_side);
+    Lx200Focuser focuser;
+    result = run_autofocus(focuser, take_autofocus_frame, stored_autofocus_settings(), view);
+    std::copy(kept.begin(), kept.end(), image_int);
+    return true;
+}
