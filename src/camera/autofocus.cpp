@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "app/host.h"
-#include "app/wait.h"
 #include "store/text_settings.h"
+#include "telescope/telescope_link.h"
 
 AutofocusSettings stored_autofocus_settings()
 {
@@ -90,8 +90,10 @@ namespace {
 
 class Run {
 public:
-    Run(FocuserDrive& focuser, const FocusFrameTaker& take, const AutofocusSettings& s, AutofocusView* view)
-        : focuser_(focuser)
+    Run(TelescopeLink& link, bool fast, const FocusFrameTaker& take, const AutofocusSettings& s,
+        AutofocusView* view)
+        : link_(link)
+        , fast_(fast)
         , take_(take)
         , s_(s)
         , view_(view)
@@ -150,7 +152,8 @@ private:
         return rising == 0 || falling == 0;
     }
 
-    FocuserDrive& focuser_;
+    TelescopeLink& link_;
+    bool fast_;
     const FocusFrameTaker& take_;
     AutofocusSettings s_;
     AutofocusView* view_;
@@ -165,10 +168,9 @@ bool Run::move(double ms)
     if (length < 1)
         return true;
     const int dir = ms > 0 ? 1 : -1;
-    if (!focuser_.start(dir))
+    // "#:F+#" (inward) counts up.
+    if (!link_.focus_for(dir > 0, static_cast<int>(length), fast_))
         return false;
-    wait_ms(static_cast<int>(length));
-    focuser_.stop();
     pos_ += dir * length;
     last_dir_ = dir;
     return true;
@@ -342,13 +344,13 @@ AutofocusResult Run::go()
 
 } // namespace
 
-AutofocusResult run_autofocus(FocuserDrive& focuser, const FocusFrameTaker& take_frame,
+AutofocusResult run_autofocus(TelescopeLink& link, bool fast, const FocusFrameTaker& take_frame,
     const AutofocusSettings& settings, AutofocusView* view)
 {
     AutofocusSettings s = settings;
     s.points = std::max(s.points, 3);
     s.step_ms = std::max(s.step_ms, 1);
-    return Run(focuser, take_frame, s, view).go();
+    return Run(link, fast, take_frame, s, view).go();
 }
 
 std::string autofocus_summary(const AutofocusResult& r, double arcsec_per_px)

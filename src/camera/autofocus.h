@@ -17,15 +17,7 @@
 
 #include "processing/star_measure.h"
 
-// What autofocus asks of a focuser.
-class FocuserDrive {
-public:
-    virtual ~FocuserDrive() = default;
-    // Starts moving toward higher (+1) or lower (-1) positions; false when
-    // the link failed (it has said so).
-    virtual bool start(int direction) = 0;
-    virtual void stop() = 0;
-};
+class TelescopeLink;
 
 struct AutofocusSettings {
     int step_ms = 200; // focuser movement between sweep points
@@ -83,9 +75,10 @@ public:
 // is not ok() when no frame came or no star was found.
 using FocusFrameTaker = std::function<StarMeasure(bool& frame_came)>;
 
-// The whole run. Stops (and returns to the start) when the host's pump sees
-// a key or button press between moves and frames.
-AutofocusResult run_autofocus(FocuserDrive& focuser, const FocusFrameTaker& take_frame,
+// The whole run with the focuser of `link` (open, with a focuser), at its
+// fast or slow speed. Stops (and returns to the start) when the host's pump
+// sees a key or button press between moves and frames.
+AutofocusResult run_autofocus(TelescopeLink& link, bool fast, const FocusFrameTaker& take_frame,
     const AutofocusSettings& settings, AutofocusView* view);
 
 // The result in words: best position, HFD (and arcseconds when the image

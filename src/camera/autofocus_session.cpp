@@ -1,7 +1,6 @@
 #include "camera/autofocus_session.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "app/host.h"
@@ -12,26 +11,10 @@
 #include "camera/readout.h"
 #include "camera/usb.h"
 #include "store/buffers.h"
-#include "telescope/lx200.h"
+#include "telescope/telescope_link.h"
 
 namespace {
 const char* const autofocus_caption = "Quillon - Autofocus";
-}
-
-bool Lx200Focuser::start(int direction)
-{
-    if (!comfound || telescope != 'l')
-        return false;
-    std::strcpy(focus_direction, direction > 0 ? "#:F+#" : "#:F-#");
-    start_focus();
-    tele_focussing = 1;
-    return true;
-}
-
-void Lx200Focuser::stop()
-{
-    stop_focus();
-    tele_focussing = 0;
 }
 
 StarMeasure take_autofocus_frame(bool& frame_came)
@@ -65,17 +48,17 @@ bool autofocus_with_telescope(AutofocusView* view, AutofocusResult& result)
             autofocus_caption);
         return false;
     }
-    if (telescope == 'l')
-        comm_check();
-    if (telescope != 'l' || !comfound) {
-        host().message_box("Autofocus needs an LX200 telescope with a focuser (Set Program Defaults)",
-            autofocus_caption);
+    if (!telescope_link().has_focuser()) {
+        host().message_box("Autofocus needs a telescope with a focuser (Set Program Defaults)", autofocus_caption);
         return false;
     }
+    comm_check();
+    if (!comfound)
+        return false;
     // The focus frames land where the image is kept: it comes back after.
     std::vector<unsigned short> kept(image_int, image_int + window_side * window_side);
-    Lx200Focuser focuser;
-    result = run_autofocus(focuser, take_autofocus_frame, stored_autofocus_settings(), view);
+    result = run_autofocus(telescope_link(), focus_speed[3] == 'F', take_autofocus_frame,
+        stored_autofocus_settings(), view);
     std::copy(kept.begin(), kept.end(), image_int);
     return true;
 }

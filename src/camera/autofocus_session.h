@@ -1,17 +1,10 @@
 // Autofocus on the program's own camera and telescope: focus frames from
 // the camera at the focus frame's place and exposure, the focuser of the
-// LX200 link moved by timed "#:F+#" / "#:F-#" moves at the chosen focuser
-// speed.
+// chosen telescope link moved by timed moves at the speed chosen in the
+// telescope dialog.
 #pragma once
 
 #include "camera/autofocus.h"
-
-// The LX200's focuser through the link's own start and stop.
-class Lx200Focuser : public FocuserDrive {
-public:
-    bool start(int direction) override;
-    void stop() override;
-};
 
 // One focus frame with the camera (no focus gain, so no star is clipped by
 // it) and its brightest unsaturated star. `frame_came` is false when the
@@ -20,6 +13,6 @@ StarMeasure take_autofocus_frame(bool& frame_came);
 
 // Finds the camera and opens the telescope link as the exposure and
 // guiding commands do, then runs autofocus. Refuses with a message (and
-// returns false) when there is no camera, no LX200 link, or the exposure is
-// one the focus mode refuses.
+// returns false) when there is no camera, no telescope link with a focuser,
+// or the exposure is one the focus mode refuses.
 bool autofocus_with_telescope(AutofocusView* view, AutofocusResult& result);

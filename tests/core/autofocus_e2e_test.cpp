@@ -21,7 +21,7 @@
 #include "sim/simulated_mount.h"
 #include "sim/sky_model_sky.h"
 #include "store/text_settings.h"
-#include "telescope/lx200.h"
+#include "telescope/telescope_link.h"
 #include "test_env.h"
 
 namespace {
@@ -87,8 +87,7 @@ struct Rig {
 AutofocusResult run_here()
 {
     comm_check();
-    Lx200Focuser focuser;
-    return run_autofocus(focuser, take_autofocus_frame, stored_autofocus_settings(), nullptr);
+    return run_autofocus(telescope_link(), true, take_autofocus_frame, stored_autofocus_settings(), nullptr);
 }
 
 struct Watch : AutofocusView {
