@@ -139,6 +139,10 @@ void VCurvePlot::paintEvent(QPaintEvent*)
         const QPointF at = a.at(a.x0, v);
         p.drawText(QRectF(0, at.y() - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', 1));
     }
+    // The positions at the ends of the axis.
+    const QRectF under(a.area.left(), a.area.bottom() + 4, a.area.width(), 20);
+    p.drawText(under, Qt::AlignLeft, QString::number(a.x0, 'f', 0));
+    p.drawText(under, Qt::AlignRight, QString::number(a.x1, 'f', 0));
     p.setRenderHint(QPainter::Antialiasing);
     if (fit_.ok) {
         QPainterPath curve;

@@ -21,6 +21,7 @@
 #include "sim/sim.h"
 #include "sim/simulated_mount.h"
 #include "sim/sky_model_sky.h"
+#include "store/settings_file.h"
 #include "store/text_settings.h"
 #include "ui_test_env.h"
 
@@ -53,6 +54,8 @@ struct FocusRig {
         telescope = 'l';
         exp_range = 't';
         exp_value = 5;
+        // The link is opened after the settings file is read again.
+        SaveINIFile(ini_file.c_str());
         focus_delay = 0;
     }
     ~FocusRig()
@@ -158,7 +161,9 @@ private slots:
         QVERIFY(w->isVisible());
         QVERIFY(!w->running());
         const QString result = control<QLabel>(w, QStringLiteral("result"))->text();
-        QVERIFY2(result.startsWith("Focused at "), qPrintable(result));
+        QVERIFY2(result.startsWith("Focused at "),
+            qPrintable(result + " / " + control<QLabel>(w, QStringLiteral("status"))->text() + " / "
+                + QString::fromStdString(env.host().boxes.empty() ? "" : env.host().boxes[0].text)));
         QVERIFY(env.host().boxes.empty());
         const double optics = rig.mount.focuser_optics(test_env().clock.now_ms());
         QVERIFY2(rig.sky.hfd_at(optics) < 1.05 * rig.sky.best_hfd(), qPrintable(QString::number(optics)));
