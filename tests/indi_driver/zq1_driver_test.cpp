@@ -171,18 +171,38 @@ TEST_F(Zq1DriverTest, ASnoopedMountMovesTheStars)
     const indi_test::FitsImage after = frame(2);
     ASSERT_TRUE(after.error.empty()) << after.error;
 
-    const auto a = indi_test::bright_peaks(before, 8), b = indi_test::bright_peaks(after, 8);
-    ASSERT_GE(a.size(), 5u);
     // The shift that brings most stars back. North is up or down the frame
-    // depending on the optics; the sky also turned under an untracked mount
-    // between the frames, which moves it along the rows.
-    int best = 0, best_dx = 0, best_dy = 0;
-    for (int dy = -30; dy <= 30; ++dy)
-        for (int dx = -30; dx <= 30; ++dx)
-            if (const int m = matches(a, b, dx, dy); m > best)
-                best = m, best_dx = dx, best_dy = dy;
-    EXPECT_NEAR(std::abs(best_dy), 15, 1) << "moved by " << best_dx << ", " << best_dy;
-    EXPECT_GE(best, static_cast<int>(a.size()) / 2) << a.size() << " stars, " << b.size() << " after";
+    // depending on the optics; the sky also turned under the mount, untracked
+    // before the go-to, which moves it along the rows.
+    const auto shift = [](const indi_test::FitsImage& one, const indi_test::FitsImage& two) {
+        const auto a = indi_test::bright_peaks(one, 8), b = indi_test::bright_peaks(two, 8);
+        int best = 0, best_dx = 0, best_dy = 0;
+        for (int dy = -30; dy <= 30; ++dy)
+            for (int dx = -30; dx <= 30; ++dx)
+                if (const int m = matches(a, b, dx, dy); m > best)
+                    best = m, best_dx = dx, best_dy = dy;
+        EXPECT_GE(a.size(), 5u);
+        EXPECT_GE(best, static_cast<int>(a.size()) / 2) << a.size() << " stars, " << b.size() << " after";
+        return std::pair { best_dx, best_dy };
+    };
+    const auto [gx, gy] = shift(before, after);
+    EXPECT_NEAR(std::abs(gy), 15, 1) << "moved by " << gx << ", " << gy;
+
+    // A guide pulse of 4 s at the simulator's guide rate (half the sidereal
+    // rate, 7.5"/s) moves the mount 30" in Dec, 7.5 binned rows; which way is
+    // the mount's business (pier side), so the rows follow the Dec it reports.
+    const double dec_before = client->number(mount + ".EQUATORIAL_EOD_COORD", "DEC");
+    client->numbers(mount, "TELESCOPE_TIMED_GUIDE_NS", { { "TIMED_GUIDE_N", 4000 }, { "TIMED_GUIDE_S", 0 } });
+    ASSERT_TRUE(client->wait_state(mount + ".TELESCOPE_TIMED_GUIDE_NS", IPS_BUSY, 5s));
+    ASSERT_TRUE(client->wait_state(mount + ".TELESCOPE_TIMED_GUIDE_NS", IPS_IDLE, 10s));
+    ASSERT_TRUE(client->wait_number(mount + ".EQUATORIAL_EOD_COORD", "DEC",
+        [&](double d) { return std::fabs(d - dec_before) > 20.0 / 3600; }, 5s));
+    const double dec_moved = client->number(mount + ".EQUATORIAL_EOD_COORD", "DEC") - dec_before;
+    expose(1.0);
+    const indi_test::FitsImage guided = frame(3);
+    ASSERT_TRUE(guided.error.empty()) << guided.error;
+    const auto [px, py] = shift(after, guided);
+    EXPECT_NEAR(py, gy * dec_moved / step, 1.5) << "moved by " << px << ", " << py << " for " << dec_moved * 3600 << "\"";
 }
 
 TEST_F(Zq1DriverTest, AbortsAndNewExposuresAreSafeAtAnyMoment)
