@@ -230,8 +230,10 @@ void Zq1Ccd::finished(std::uint64_t job, const zq1::ExposureResult& result)
             return;
         LOGF_ERROR("%s", result.message.c_str());
         PrimaryCCD.setExposureFailed();
-        camera_lost_ = true;
-        look_for_camera();
+        if (result.camera_gone) {
+            camera_lost_ = true;
+            look_for_camera();
+        }
         return;
     }
     const std::size_t bytes = result.frame.pixels.size() * sizeof(std::uint16_t);

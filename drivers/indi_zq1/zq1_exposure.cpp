@@ -193,8 +193,11 @@ ExposureResult take_exposure(int ms, Readout readout, const Abort& abort)
 {
     ms = std::max(ms, 1);
     std::string why;
-    if (!find_camera(why))
-        return ended(ExposureResult::Outcome::no_camera, why);
+    if (!find_camera(why)) {
+        ExposureResult r = ended(ExposureResult::Outcome::no_camera, why);
+        r.camera_gone = true;
+        return r;
+    }
     if (abort.requested())
         return ended(ExposureResult::Outcome::aborted, "");
     // A progressive frame needs one field's download inside the exposure;
@@ -210,7 +213,9 @@ ExposureResult take_exposure(int ms, Readout readout, const Abort& abort)
         std::string message = usb_camera_lost ? "The camera went away during the exposure" : "The exposure failed";
         if (!scope.capture.texts.empty())
             message += ": " + scope.joined();
-        return ended(ExposureResult::Outcome::failed, message);
+        ExposureResult r = ended(ExposureResult::Outcome::failed, message);
+        r.camera_gone = usb_camera_lost != 0 || got_vn == 0;
+        return r;
     }
     ExposureResult r;
     r.outcome = ExposureResult::Outcome::frame;

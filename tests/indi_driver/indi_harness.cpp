@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,8 +87,10 @@ IndiServer::IndiServer(const std::vector<std::string>& drivers, const std::vecto
 
     pid_ = ::fork();
     if (pid_ == 0) {
-        // Its own process group, so the drivers go with it.
+        // Its own process group, so the drivers go with it; and gone with
+        // the test, however the test ends.
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::setenv("HOME", home_.c_str(), 1);
         for (const std::string& e : env) {
             const std::size_t eq = e.find('=');
