@@ -70,7 +70,8 @@ TEST_F(Zq1ExposureTest, EveryReadoutGivesItsFrameWithStars)
         { Readout::binned, 1, 376, 290 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "read-out " << static_cast<int>(c.readout) << ", " << c.ms << " ms");
+        SCOPED_TRACE(
+            testing::Message() << "read-out " << static_cast<int>(c.readout) << ", " << c.ms << " ms");
         const std::int64_t start = test_env().clock.now_ms();
         const ExposureResult r = zq1::take_exposure(c.ms, c.readout, no_abort);
         ASSERT_EQ(r.outcome, ExposureResult::Outcome::frame) << r.message;
@@ -86,7 +87,8 @@ TEST_F(Zq1ExposureTest, EveryReadoutGivesItsFrameWithStars)
             const double even = mean_of_rows(r.frame, 0), odd = mean_of_rows(r.frame, 1);
             EXPECT_NEAR(odd / even, 1.0, 0.2);
             if (c.readout == Readout::fast) {
-                EXPECT_EQ(r.frame.pixels[752 + 100], (r.frame.pixels[100] + r.frame.pixels[2 * 752 + 100]) / 2);
+                EXPECT_EQ(
+                    r.frame.pixels[752 + 100], (r.frame.pixels[100] + r.frame.pixels[2 * 752 + 100]) / 2);
             }
         }
     }
