@@ -40,17 +40,19 @@ std::vector<unsigned short> to_frame(const std::vector<double>& sky, double nois
 
 } // namespace
 
-// A 128 x 128 focus window (field lines) with a star of HFD 8 px.
+// A 128 x 128 focus window (field lines) with a star of the HFD given, px:
+// near focus (the interpolated measure of small stars) and out of it.
 static void BM_hfd_focus_frame(benchmark::State& state)
 {
     std::vector<double> sky(128 * 128, 0.0);
-    add_star(sky, 128, 128, 2.0, 64.3, 60.7, 8.0, 4e5);
+    const double hfd = static_cast<double>(state.range(0));
+    add_star(sky, 128, 128, 2.0, 64.3, 60.7, hfd, 4e5 * hfd * hfd / 64);
     const auto frame = to_frame(sky, 8, 1);
     const StarFrame f { frame.data(), 128, 128, 2.0, 65535 };
     for (auto _ : state)
         benchmark::DoNotOptimize(measure_brightest_star(f));
 }
-BENCHMARK(BM_hfd_focus_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_hfd_focus_frame)->Arg(4)->Arg(8)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 // A full 752 x 580 frame of 150 stars, the ten brightest clipped.
 static void BM_hfd_full_frame_brightest_unsaturated(benchmark::State& state)
