@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "display/star_readout.h"
 #include "processing/star_measure.h"
+#include "store/text_settings.h"
 
 namespace {
 
@@ -180,6 +182,19 @@ TEST(StarMeasure, SizeTextsInPixelsAndArcseconds)
 {
     EXPECT_EQ(star_size_text("HFD", 4.214, 0), "HFD 4.21 px");
     EXPECT_EQ(star_size_text("FWHM", 3.0, 1.5), "FWHM 3.00 px (4.50\")");
+    StarMeasure m;
+    m.result = StarResult::measured;
+    m.hfd = 4.0;
+    m.fwhm = 3.2;
+    EXPECT_EQ(star_readout(m, false), "HFD 4.00 px  FWHM 3.20 px");
+    // 1000 mm: 1.774"/px at full resolution, twice that binned.
+    set_text_setting("focal_length", "1000");
+    EXPECT_EQ(star_readout(m, false), "HFD 4.00 px (7.10\")  FWHM 3.20 px (5.68\")");
+    EXPECT_EQ(star_readout(m, true), "HFD 4.00 px (14.19\")  FWHM 3.20 px (11.35\")");
+    m.result = StarResult::saturated;
+    EXPECT_EQ(star_readout(m, false), "Star saturated");
+    m.result = StarResult::no_star;
+    EXPECT_EQ(star_readout(m, false), "No star");
 }
 
 } // namespace
