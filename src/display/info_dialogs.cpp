@@ -12,6 +12,7 @@
 #include "app/data_root.h"
 #include "app/state.h"
 #include "store/image_io.h"
+#include "telescope/guide_steps.h"
 
 TInfoDialog* TIN = nullptr;
 
@@ -86,9 +87,7 @@ void TInfoDialog::InfoCaption()
 void TInfoDialog::InfoUpdate()
 {
     auto show = [this](int id, double value) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%1.1f", value);
-        findChild<QLineEdit*>(QString::number(id))->setText(QString::fromLatin1(text));
+        findChild<QLineEdit*>(QString::number(id))->setText(QString::fromStdString(offset_text(value)));
     };
     show(101, xcent + xcentdec * 0.1);
     show(102, ycent + ycentdec * 0.1);
