@@ -75,6 +75,10 @@ TInfoDialog::TInfoDialog(QWidget* parent)
         edit->setReadOnly(true);
         edit->setGeometry(22, picture_y + i * 30, 48, 24);
     }
+    progress_ = new QLabel(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setGeometry(6, picture_y + 132, 230, 20);
+    progress_->hide();
     setModal(false);
     InfoCaption();
 }
@@ -82,6 +86,9 @@ TInfoDialog::TInfoDialog(QWidget* parent)
 void TInfoDialog::InfoCaption()
 {
     setWindowTitle(QString::fromLocal8Bit(info_caption));
+    progress_->setText(QString::fromLocal8Bit(info_caption));
+    progress_->setVisible(training != 0);
+    setFixedSize(242, training ? 226 : 204);
 }
 
 void TInfoDialog::InfoUpdate()

@@ -23,6 +23,9 @@ void set_info_caption(const char* caption)
     host().info_update();
 }
 
+// What the last call of guide_telescope asked of the mount.
+GuideCorrection last_correction;
+
 // Whether the last guide frame of command 889 arrived.
 bool guide_frame_arrived = false;
 
@@ -108,6 +111,7 @@ int send_guide_pulse(const GuidePulse& pulse)
 
 int guide_telescope(const unsigned short* frame)
 {
+    last_correction = {};
     if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
             != 0
         || star_faded(frame)) {
@@ -115,6 +119,7 @@ int guide_telescope(const unsigned short* frame)
         return guide_star_lost;
     }
     const GuideCorrection c = guide_correction(xcent, xcentdec, ycent, ycentdec);
+    last_correction = c;
     x3 = c.x3;
     y3 = c.y3;
     if (c.skipped)
@@ -299,6 +304,47 @@ void train_guider()
     host().redraw_window();
 }
 
+GuideFrame guiding_step()
+{
+    GuideFrame done;
+    host().clear_messages();
+    if (!continuous)
+        return done;
+    // A guide frame that did not arrive would be the last one again:
+    // correcting it twice would push the star away.
+    const bool arrived = read_guide_frame();
+    if (!arrived) {
+        continuous = 0;
+        end_loop = 1;
+    } else if (fst) {
+        if (search_guide_star(xcent, ycent, imageptr) != 0) {
+            continuous = 0;
+            end_loop = 1;
+        } else {
+            search_guide_star(xcent, ycent, imageptr);
+        }
+        guide_x1 = xcent;
+        guide_y1 = ycent;
+        remember_signal(imageptr);
+        fst = 0;
+        set_text(info_caption, "Guiding Info");
+        host().info_open();
+        got_guide_image = 1;
+    }
+    host().clear_messages();
+    if (end_loop)
+        return done;
+    host().show_frame();
+    imageptr = image;
+    done.result = guide_telescope(imageptr);
+    done.corrected = done.result != guide_star_lost;
+    done.correction = last_correction;
+    if (done.result != guide_ok)
+        continuous = 0;
+    host().info_update();
+    return done;
+}
+
 void start_guiding()
 {
     if (telescope == 'n' || !got_vn) {
@@ -327,40 +373,8 @@ void start_guiding()
     guide_y1 = ycent;
     reference_signal = 0;
 
-    while (continuous) {
-        host().clear_messages();
-        if (!continuous)
-            break;
-        // A guide frame that did not arrive would be the last one again:
-        // correcting it twice would push the star away.
-        const bool arrived = read_guide_frame();
-        if (!arrived) {
-            continuous = 0;
-            end_loop = 1;
-        } else if (fst) {
-            if (search_guide_star(xcent, ycent, imageptr) != 0) {
-                continuous = 0;
-                end_loop = 1;
-            } else {
-                search_guide_star(xcent, ycent, imageptr);
-            }
-            guide_x1 = xcent;
-            guide_y1 = ycent;
-            remember_signal(imageptr);
-            fst = 0;
-            set_text(info_caption, "Guiding Info");
-            host().info_open();
-            got_guide_image = 1;
-        }
-        host().clear_messages();
-        if (!end_loop) {
-            host().show_frame();
-            imageptr = image;
-            if (guide_telescope(imageptr) != guide_ok)
-                continuous = 0;
-            host().info_update();
-        }
-    }
+    while (continuous)
+        guiding_step();
 
     messages(51);
     host().info_close();
