@@ -7,7 +7,7 @@ bool night_vision_on();
 // Keeps the choice in memory and writes the text settings file.
 void set_night_vision_setting(bool on);
 
-// Grey level `v` (0-255) of the display in night vision: red only, dimmed.
+// A colour as night vision shows it: its brightness on red alone, dimmed.
 struct NightRgb {
     int red, green, blue;
 };
