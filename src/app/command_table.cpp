@@ -17,6 +17,7 @@
 #include "app/quillon_window.h"
 #include "camera/autofocus_window.h"
 #include "display/image_scale_dialog.h"
+#include "telescope/guide_commands.h"
 
 namespace {
 // Turns a member handler into a table entry.
@@ -45,11 +46,13 @@ const std::vector<CommandRow> rows = {
     { 21, HANDLER(CmPickStar) },
     { 25, HANDLER(CmFocusFrame) },
     { 26, HANDLER(CmFocusFrameReset) },
-    { 3101, open_image_scale_dialog },
-    { 3102, open_autofocus },
+    { cm_image_scale, open_image_scale_dialog },
+    { cm_autofocus, open_autofocus },
     { 22, HANDLER(CmTrainGuide) },
     { 23, HANDLER(CmStartGuide) },
     { 24, HANDLER(CmControl) },
+    { cm_guide_graph, CmGuideGraph },
+    { cm_guide_options, CmGuideOptions },
     { 114, HANDLER(CmPrintSetup) },
     { 116, HANDLER(CmPrint) },
     { 24310, close_frame },
@@ -70,6 +73,7 @@ const std::vector<CommandRow> rows = {
     { 16, HANDLER(CmRowInt) },
     { 17, HANDLER(Info) },
     { 20, HANDLER(CmViewFITSText) },
+    { cm_night_vision, CmNightVision },
     // on the bar itself
     { 8, HANDLER(label_image) },
     { 6, HANDLER(CmHistogram) },
@@ -130,11 +134,14 @@ const std::map<int, const char*> hints = {
     { 122, "Select a Flatfield frame to be used for automatic processing" },
     { 1901, "Use Max Palette Stretch on all Images" },
     { 1902, "Only use Max Palette Stretch on Focus Images" },
-    { 3101, "Set the telescope's focal length, for sizes in arcseconds" },
-    { 3102, "Find focus with the telescope's focuser" },
+    { cm_image_scale, "Set the telescope's focal length, for sizes in arcseconds" },
+    { cm_autofocus, "Find focus with the telescope's focuser" },
     { 24332, "Get an image from Disk" },
     { 24333, "Save Image in Raw data format" },
     { 24335, "Save Image as a FITs file" },
+    { cm_guide_graph, "Guiding errors, corrections and RMS, live" },
+    { cm_guide_options, "Dithering, the wait for a star behind a cloud, the guiding graph" },
+    { cm_night_vision, "Dim red on black, to keep the eyes dark-adapted" },
 };
 
 // A menu item; number 0 is a separator.
@@ -160,9 +167,9 @@ const std::vector<BarEntry> menu_bar = {
             { 124, "Load Comparison Image" }, separator, { 121, "Set Program Defa&ults" },
             { 12, "Zq Camera &Interface\tCTL+Z" }, { 21, "Pic&k Guide Star\tCTL+P" },
             { 25, "Focus Frame Centre\tCTL+W" }, { 26, "Default Focus Frame Centre" },
-            { 3101, "Image Scale..." }, { 3102, "Autofocus..." }, separator,
+            { cm_image_scale, "Image Scale..." }, { cm_autofocus, "Autofocus..." }, separator,
             { 22, "Train Auto-Guiding" }, { 23, "Start Auto-Guiding" }, { 24, "Telescope &Control" },
-            separator, { 114, "P&rint setup..." }, { 116, "&Print..." }, separator, { 24310, "E&xit" } } },
+            { cm_guide_graph, "Guiding &Graph" }, { cm_guide_options, "Guiding &Options..." }, separator, { 114, "P&rint setup..." }, { 116, "&Print..." }, separator, { 24310, "E&xit" } } },
     { "&Edit", 0, { { 9, "&Undo Last Filter\tCTL+U" }, { 24359, "&Copy\tShift+Ins" } } },
     { "&View", 0,
         { { 301, "&Fit to window" }, { 303, "Resample to zq1 &Geometry" }, { 123, "Enlarge by 50%" },
@@ -170,7 +177,8 @@ const std::vector<BarEntry> menu_bar = {
             { 726, "Max Palette Stretch\tCTL+M" }, { 302, "&Mirror Image" }, separator,
             { 14, "&Photometry of Image" }, separator, { 125, "Blink Comparison" }, separator,
             { 15, "3-D &Intensity Plot" }, { 16, "Intensity Plot of Current R&ow" }, separator,
-            { 17, "Processing &History" }, { 20, "&Show/Edit Current Image FITS details" } } },
+            { 17, "Processing &History" }, { 20, "&Show/Edit Current Image FITS details" }, separator,
+            { cm_night_vision, "&Night Vision\tCTL+R" } } },
     { "&Label", 8, {} },
     { "&Contrast", 0,
         { { 1, "&Normal Stretch\tCTL+N" }, { 2, "&Power Law Stretch" }, { 101, "&Sine Law Stretch" },
@@ -243,6 +251,7 @@ const std::vector<Accelerator>& accelerator_table()
         { QKeySequence(Qt::CTRL | Qt::Key_B), 120 },
         { QKeySequence(Qt::CTRL | Qt::Key_O), 24332 },
         { QKeySequence(Qt::CTRL | Qt::Key_M), 726 },
+        { QKeySequence(Qt::CTRL | Qt::Key_R), cm_night_vision },
         { QKeySequence(Qt::Key_Return), 726 },
         { QKeySequence(Qt::Key_Enter), 726 },
         // The desktop's key for help.

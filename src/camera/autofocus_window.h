@@ -13,6 +13,9 @@ class QPushButton;
 class TQuillonWindow;
 class VCurvePlot;
 
+// The menu command that opens it and starts a run.
+constexpr int cm_autofocus = 3202;
+
 class TAutofocusWindow : public QDialog, public AutofocusView {
     Q_OBJECT
 

@@ -10,6 +10,9 @@ class QLabel;
 class QLineEdit;
 class TQuillonWindow;
 
+// The menu command that opens it.
+constexpr int cm_image_scale = 3201;
+
 class TImageScaleDialog : public QDialog {
     Q_OBJECT
 

@@ -17,6 +17,7 @@
 #include "camera/focus_plots_ui.h"
 #include "camera/usb.h"
 #include "display/image_scale.h"
+#include "display/image_scale_dialog.h"
 #include "sim/in_process_port.h"
 #include "sim/sim.h"
 #include "sim/simulated_mount.h"
@@ -102,7 +103,7 @@ private slots:
                 if (d->isVisible())
                     d->reject();
             });
-            env.window().dispatch(3101);
+            env.window().dispatch(cm_image_scale);
             QVERIFY(ran);
             QCOMPARE(env.host().boxes.size(), c.kept ? std::size_t(0) : std::size_t(1));
             // What is on disk is what the program reads back.
@@ -118,7 +119,7 @@ private slots:
             save_shot(d, "image_scale.png");
             d->reject();
         });
-        env.window().dispatch(3101);
+        env.window().dispatch(cm_image_scale);
     }
 
     void focus_loop_shows_the_hfd_and_its_course()
@@ -155,7 +156,7 @@ private slots:
         USBHid::CollectingUSBHidInfo(nullptr);
         std::strcpy(focus_speed, "#:FF#");
         set_text_setting("autofocus_step_ms", "200");
-        env.window().dispatch(3102);
+        env.window().dispatch(cm_autofocus);
         auto* w = env.window().findChild<TAutofocusWindow*>();
         QVERIFY(w != nullptr);
         QVERIFY(w->isVisible());
