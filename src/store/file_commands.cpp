@@ -109,6 +109,7 @@ void TQuillonWindow::CmFileSave()
     FileRequest request;
     request.save = true;
     if (save_tif) {
+        request.kind = FileKind::tiff;
         request.title = QStringLiteral("Save as Tiff file");
         request.filters = { QStringLiteral("Tiff file (*.TIF) (*.TIF *.tif)"), all_filter_save };
         request.default_suffix = QStringLiteral("TIF");
