@@ -13,7 +13,7 @@ MountFollower::MountFollower(SkyModel& sky)
 {
 }
 
-void MountFollower::reported(double ra_hours, double dec_degrees)
+void MountFollower::reported(double ra_hours, double dec_degrees, bool slewing)
 {
     std::lock_guard lock(sky_mutex());
     constexpr double pi = 3.14159265358979323846;
@@ -21,13 +21,17 @@ void MountFollower::reported(double ra_hours, double dec_degrees)
     const double ddec = dec_degrees - dec_;
     const double c = std::cos(dec_degrees * pi / 180.0);
     const double step = std::hypot(dra_hours * 15.0 * c, ddec);
-    if (!have_ || step > jump_degrees) {
+    if (!have_ || slewing || slewed_ || step > jump_degrees) {
         sky_.point_at(ra_hours, dec_degrees);
+        slewed_ = slewing;
     } else {
-        // The model reports its target less its offset: a mount that moves
-        // to a higher right ascension or declination lowers the offset.
+        // The camera sits so that the guider's default directions hold: a
+        // move to higher right ascension (an east pulse) raises x, and a
+        // move to lower declination (a north pulse on a mount east of its
+        // pier, as INDI's simulator starts) raises y. A camera turned
+        // otherwise is what the direction swaps of the settings are for.
         const double scale = sky_.settings().arcsec_per_pixel;
-        sky_.move_pointing(-dra_hours * 15.0 * 3600.0 * c / scale, -ddec * 3600.0 / scale);
+        sky_.move_pointing(dra_hours * 15.0 * 3600.0 * c / scale, -ddec * 3600.0 / scale);
     }
     have_ = true;
     ra_ = ra_hours;

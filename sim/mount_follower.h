@@ -13,8 +13,11 @@ public:
     explicit MountFollower(SkyModel& sky);
     // A position the mount reports. A small step moves the field by the
     // step (the sky model's drift keeps running); a jump (a slew) points
-    // the field at the new place.
-    void reported(double ra_hours, double dec_degrees);
+    // the field at the new place. Small steps move the field, not the sky
+    // model's own idea of its coordinates, which only jumps set.
+    // While the mount slews (`slewing`), and at the first report after a
+    // slew, the field is pointed at the report.
+    void reported(double ra_hours, double dec_degrees, bool slewing = false);
     // Forgets the last report: the next one points the field.
     void reset() { have_ = false; }
 
@@ -24,6 +27,7 @@ public:
 private:
     SkyModel& sky_;
     bool have_ = false;
+    bool slewed_ = false;
     double ra_ = 0, dec_ = 0;
 };
 

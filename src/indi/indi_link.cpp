@@ -16,7 +16,7 @@ constexpr int open_timeout_ms = 10000;
 std::unique_ptr<IndiClient> client;
 std::unique_ptr<IndiMount> mount;
 std::mutex listener_mutex;
-std::function<void(double, double)> position_listener;
+std::function<void(double, double, bool)> position_listener;
 std::string followed_device; // under listener_mutex: the listener thread reads it
 
 void hear(const IndiProperty& p)
@@ -25,7 +25,7 @@ void hear(const IndiProperty& p)
         return;
     std::lock_guard lock(listener_mutex);
     if (p.device == followed_device && position_listener)
-        position_listener(p.number("RA"), p.number("DEC"));
+        position_listener(p.number("RA"), p.number("DEC"), p.state == IndiState::busy);
 }
 
 // The first connected-or-not device offering `bits`, by name order.
@@ -113,7 +113,7 @@ IndiMount* open_indi_mount(std::string& error)
     return mount.get();
 }
 
-void set_indi_position_listener(std::function<void(double, double)> listener)
+void set_indi_position_listener(std::function<void(double, double, bool)> listener)
 {
     std::lock_guard lock(listener_mutex);
     position_listener = std::move(listener);

@@ -32,8 +32,9 @@ IndiMount* indi_mount();
 void close_indi_link();
 
 // Called on the client's thread with every position the mount reports (of
-// date): the simulator's sky follows the mount through it.
-void set_indi_position_listener(std::function<void(double ra_hours, double dec_degrees)> listener);
+// date), and whether it is slewing: the simulator's sky follows the mount
+// through it.
+void set_indi_position_listener(std::function<void(double ra_hours, double dec_degrees, bool slewing)> listener);
 
 // Lists the devices of the server at `host`:`port` whose interfaces include
 // `interface_bits`, waiting at most `timeout_ms` for them to announce

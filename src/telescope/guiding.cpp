@@ -108,6 +108,8 @@ int send_guide_pulse(const GuidePulse& pulse)
 
 int guide_telescope(const unsigned short* frame)
 {
+    if (!telescope_link().healthy())
+        return guide_link_failed;
     if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
             != 0
         || star_faded(frame)) {
