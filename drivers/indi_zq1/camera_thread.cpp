@@ -49,8 +49,7 @@ void CameraThread::to_main(std::function<void()> task)
 void CameraThread::run_main_tasks()
 {
     char drain[64];
-    while (::read(pipe_[0], drain, sizeof drain) > 0) {
-    }
+    while (::read(pipe_[0], drain, sizeof drain) > 0) { }
     for (;;) {
         std::function<void()> task;
         {

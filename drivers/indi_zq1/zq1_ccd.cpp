@@ -72,12 +72,12 @@ bool Zq1Ccd::initProperties()
 
     IUFillSwitch(&CableS[0], "PLUGGED", "Plugged in", ISS_ON);
     IUFillSwitch(&CableS[1], "UNPLUGGED", "Unplugged", ISS_OFF);
-    IUFillSwitchVector(&CableSP, CableS, 2, getDeviceName(), "ZQ1_SIM_CABLE", "Camera cable", "Simulation", IP_RW,
-        ISR_1OFMANY, 60, IPS_IDLE);
+    IUFillSwitchVector(&CableSP, CableS, 2, getDeviceName(), "ZQ1_SIM_CABLE", "Camera cable", "Simulation",
+        IP_RW, ISR_1OFMANY, 60, IPS_IDLE);
 
     // The camera times exposures to the millisecond; bins are 1 or 2.
-    PrimaryCCD.setMinMaxStep("CCD_EXPOSURE", "CCD_EXPOSURE_VALUE", zq1::min_exposure_s, zq1::max_exposure_s, 1,
-        false);
+    PrimaryCCD.setMinMaxStep(
+        "CCD_EXPOSURE", "CCD_EXPOSURE_VALUE", zq1::min_exposure_s, zq1::max_exposure_s, 1, false);
     PrimaryCCD.setMinMaxStep("CCD_BINNING", "HOR_BIN", 1, 2, 1, false);
     PrimaryCCD.setMinMaxStep("CCD_BINNING", "VER_BIN", 1, 2, 1, false);
     // One 16-bit monochrome format; clients expect the property to list it.
@@ -230,8 +230,10 @@ void Zq1Ccd::finished(std::uint64_t job, const zq1::ExposureResult& result)
             return;
         LOGF_ERROR("%s", result.message.c_str());
         PrimaryCCD.setExposureFailed();
-        camera_lost_ = true;
-        look_for_camera();
+        if (result.camera_gone) {
+            camera_lost_ = true;
+            look_for_camera();
+        }
         return;
     }
     const std::size_t bytes = result.frame.pixels.size() * sizeof(std::uint16_t);
@@ -271,7 +273,8 @@ void Zq1Ccd::TimerHit()
     if (!isConnected())
         return;
     if (InExposure) {
-        const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - exposure_start_).count();
+        const double spent
+            = std::chrono::duration<double>(std::chrono::steady_clock::now() - exposure_start_).count();
         PrimaryCCD.setExposureLeft(std::max(0.0, exposure_s_ - spent));
     }
     if (camera_lost_ && !InExposure) {

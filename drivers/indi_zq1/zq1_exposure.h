@@ -55,6 +55,8 @@ struct ExposureResult {
     Frame frame;
     // What went wrong, in words for the user (empty with a frame).
     std::string message;
+    // The camera is gone (unplugged, or never found): look for it again.
+    bool camera_gone = false;
     // The moment the last sample arrived, on the program clock.
     std::int64_t read_out_ms = 0;
 };

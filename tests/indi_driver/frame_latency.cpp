@@ -70,7 +70,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%zu frames of 752 x 580 (%zu bytes of FITS): read-out to client median %.1f ms, min %.1f, max %.1f\n",
+    std::printf("%zu frames of 752 x 580 (%zu bytes of FITS): read-out to client median %.1f ms, min %.1f, "
+                "max %.1f\n",
         ms.size(), client.blobs().back().bytes.size(), ms[ms.size() / 2], ms.front(), ms.back());
     return 0;
 }

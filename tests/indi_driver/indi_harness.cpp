@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,33 +21,33 @@
 namespace indi_test {
 
 namespace {
-int free_port()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
+    int free_port()
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = 0;
+        socklen_t len = sizeof a;
+        int port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+        ::close(fd);
+        return port;
+    }
 
-bool accepts(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
+    bool accepts(int port)
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        return ok;
+    }
 } // namespace
 
 std::string find_indiserver()
@@ -86,8 +87,10 @@ IndiServer::IndiServer(const std::vector<std::string>& drivers, const std::vecto
 
     pid_ = ::fork();
     if (pid_ == 0) {
-        // Its own process group, so the drivers go with it.
+        // Its own process group, so the drivers go with it; and gone with
+        // the test, however the test ends.
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::setenv("HOME", home_.c_str(), 1);
         for (const std::string& e : env) {
             const std::size_t eq = e.find('=');
@@ -176,8 +179,8 @@ void RecordingClient::switch_on(
         s.push_back(one);
     }
     ISwitchVectorProperty v {};
-    IUFillSwitchVector(&v, s.data(), static_cast<int>(s.size()), device.c_str(), property.c_str(), "", "", IP_RW,
-        ISR_1OFMANY, 0, IPS_IDLE);
+    IUFillSwitchVector(&v, s.data(), static_cast<int>(s.size()), device.c_str(), property.c_str(), "", "",
+        IP_RW, ISR_1OFMANY, 0, IPS_IDLE);
     sendNewSwitch(INDI::Property(&v));
 }
 
@@ -188,13 +191,13 @@ void RecordingClient::numbers(const std::string& device, const std::string& prop
     for (std::size_t i = 0; i < values.size(); ++i)
         IUFillNumber(&n[i], values[i].first.c_str(), "", "%g", -1e9, 1e9, 0, values[i].second);
     INumberVectorProperty v {};
-    IUFillNumberVector(&v, n.data(), static_cast<int>(n.size()), device.c_str(), property.c_str(), "", "", IP_RW, 0,
-        IPS_IDLE);
+    IUFillNumberVector(&v, n.data(), static_cast<int>(n.size()), device.c_str(), property.c_str(), "", "",
+        IP_RW, 0, IPS_IDLE);
     sendNewNumber(INDI::Property(&v));
 }
 
-void RecordingClient::text(
-    const std::string& device, const std::string& property, const std::string& element, const std::string& value)
+void RecordingClient::text(const std::string& device, const std::string& property, const std::string& element,
+    const std::string& value)
 {
     IText t {};
     IUFillText(&t, element.c_str(), "", value.c_str());
@@ -210,7 +213,8 @@ bool RecordingClient::wait_for(const std::function<bool()>& done, std::chrono::m
     return changed_.wait_for(lock, timeout, done);
 }
 
-bool RecordingClient::wait_state(const std::string& property, IPState state, std::chrono::milliseconds timeout)
+bool RecordingClient::wait_state(
+    const std::string& property, IPState state, std::chrono::milliseconds timeout)
 {
     return wait_for(
         [&] {
@@ -348,8 +352,8 @@ FitsImage read_fits(const std::vector<unsigned char>& bytes, const std::vector<s
         image.height = static_cast<int>(axes[1]);
         image.pixels.resize(std::size_t(image.width) * image.height);
         long first[2] = { 1, 1 };
-        fits_read_pix(f, TDOUBLE, first, static_cast<LONGLONG>(image.pixels.size()), nullptr, image.pixels.data(),
-            nullptr, &status);
+        fits_read_pix(f, TDOUBLE, first, static_cast<LONGLONG>(image.pixels.size()), nullptr,
+            image.pixels.data(), nullptr, &status);
     }
     for (const std::string& k : keywords) {
         char value[FLEN_VALUE] = "";

@@ -3,8 +3,8 @@
 // the server sends and waits for it with deadlines.
 #pragma once
 
-#include <basedevice.h>
 #include <baseclient.h>
+#include <basedevice.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -71,8 +71,8 @@ public:
     bool wait_state(const std::string& property, IPState state, std::chrono::milliseconds timeout);
     bool wait_message(const std::string& part, std::chrono::milliseconds timeout);
     bool wait_blobs(std::size_t count, std::chrono::milliseconds timeout);
-    bool wait_number(const std::string& property, const std::string& element, const std::function<bool(double)>& ok,
-        std::chrono::milliseconds timeout);
+    bool wait_number(const std::string& property, const std::string& element,
+        const std::function<bool(double)>& ok, std::chrono::milliseconds timeout);
 
     // Copies of what arrived (take the lock through these only).
     IPState state(const std::string& property);

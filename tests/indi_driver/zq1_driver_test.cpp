@@ -47,7 +47,10 @@ protected:
         ASSERT_TRUE(client->wait_state(ccd + ".CCD_BINNING", IPS_OK, 5s));
     }
 
-    void expose(double seconds) { client->numbers(ccd, "CCD_EXPOSURE", { { "CCD_EXPOSURE_VALUE", seconds } }); }
+    void expose(double seconds)
+    {
+        client->numbers(ccd, "CCD_EXPOSURE", { { "CCD_EXPOSURE_VALUE", seconds } });
+    }
 
     // The next frame (the `count`-th of the session), read with cfitsio.
     indi_test::FitsImage frame(std::size_t count, std::chrono::milliseconds within = 15s)
@@ -58,8 +61,8 @@ protected:
             return none;
         }
         return indi_test::read_fits(client->blobs()[count - 1].bytes,
-            { "EXPTIME", "EXPOSURE", "DATE-OBS", "TIME-OBS", "PIXSIZE1", "PIXSIZE2", "XBINNING", "PIXWIDTH", "PIXHEIGH", "INSTRUME",
-                "IMAGETYP", "READOUT" });
+            { "EXPTIME", "EXPOSURE", "DATE-OBS", "TIME-OBS", "PIXSIZE1", "PIXSIZE2", "XBINNING", "PIXWIDTH",
+                "PIXHEIGH", "INSTRUME", "IMAGETYP", "READOUT" });
     }
 
     std::unique_ptr<IndiServer> server;
@@ -103,7 +106,8 @@ TEST_F(Zq1DriverTest, SimulationAnswersExposuresWithStarFieldsInFits)
         EXPECT_EQ(std::atoi(image.cards.at("XBINNING").c_str()), c.bin);
         EXPECT_NEAR(std::atof(image.cards.at("PIXWIDTH").c_str()), c.pixel_um / 1000, 1e-6);
         EXPECT_NEAR(std::atof(image.cards.at("PIXHEIGH").c_str()), c.pixel_height_um / 1000, 1e-6);
-        EXPECT_EQ(image.cards.at("READOUT").find(std::string("'") + c.readout), 0u) << image.cards.at("READOUT");
+        EXPECT_EQ(image.cards.at("READOUT").find(std::string("'") + c.readout), 0u)
+            << image.cards.at("READOUT");
         EXPECT_EQ(image.cards.count("DATE-OBS"), 1u);
         EXPECT_EQ(image.cards.count("TIME-OBS"), 1u);
         if (c.seconds >= 1.0) {
@@ -127,7 +131,8 @@ TEST_F(Zq1DriverTest, SimulationAnswersExposuresWithStarFieldsInFits)
 }
 
 // How many stars of `a` reappear in `b` moved by (dx, dy), within a pixel.
-int matches(const std::vector<std::pair<int, int>>& a, const std::vector<std::pair<int, int>>& b, int dx, int dy)
+int matches(
+    const std::vector<std::pair<int, int>>& a, const std::vector<std::pair<int, int>>& b, int dx, int dy)
 {
     int n = 0;
     for (const auto& [x, y] : a)
@@ -153,8 +158,9 @@ TEST_F(Zq1DriverTest, ASnoopedMountMovesTheStars)
     // north: at 2" a pixel that is 30 sensor rows, 15 binned.
     const double ra = 5.5, dec = 20.0, step = 1.0 / 60.0;
     const auto at_dec = [&](double d) {
-        return client->wait_number(mount + ".EQUATORIAL_EOD_COORD", "DEC",
-            [d](double v) { return std::fabs(v - d) < 2.0 / 3600; }, 60s);
+        return client->wait_number(
+            mount + ".EQUATORIAL_EOD_COORD", "DEC", [d](double v) { return std::fabs(v - d) < 2.0 / 3600; },
+            60s);
     };
     client->switch_on(mount, "ON_COORD_SET", "SYNC");
     client->numbers(mount, "EQUATORIAL_EOD_COORD", { { "RA", ra }, { "DEC", dec } });
@@ -171,18 +177,40 @@ TEST_F(Zq1DriverTest, ASnoopedMountMovesTheStars)
     const indi_test::FitsImage after = frame(2);
     ASSERT_TRUE(after.error.empty()) << after.error;
 
-    const auto a = indi_test::bright_peaks(before, 8), b = indi_test::bright_peaks(after, 8);
-    ASSERT_GE(a.size(), 5u);
     // The shift that brings most stars back. North is up or down the frame
-    // depending on the optics; the sky also turned under an untracked mount
-    // between the frames, which moves it along the rows.
-    int best = 0, best_dx = 0, best_dy = 0;
-    for (int dy = -30; dy <= 30; ++dy)
-        for (int dx = -30; dx <= 30; ++dx)
-            if (const int m = matches(a, b, dx, dy); m > best)
-                best = m, best_dx = dx, best_dy = dy;
-    EXPECT_NEAR(std::abs(best_dy), 15, 1) << "moved by " << best_dx << ", " << best_dy;
-    EXPECT_GE(best, static_cast<int>(a.size()) / 2) << a.size() << " stars, " << b.size() << " after";
+    // depending on the optics; the sky also turned under the mount, untracked
+    // before the go-to, which moves it along the rows.
+    const auto shift = [](const indi_test::FitsImage& one, const indi_test::FitsImage& two) {
+        const auto a = indi_test::bright_peaks(one, 8), b = indi_test::bright_peaks(two, 8);
+        int best = 0, best_dx = 0, best_dy = 0;
+        for (int dy = -30; dy <= 30; ++dy)
+            for (int dx = -30; dx <= 30; ++dx)
+                if (const int m = matches(a, b, dx, dy); m > best)
+                    best = m, best_dx = dx, best_dy = dy;
+        EXPECT_GE(a.size(), 5u);
+        EXPECT_GE(best, static_cast<int>(a.size()) / 2) << a.size() << " stars, " << b.size() << " after";
+        return std::pair { best_dx, best_dy };
+    };
+    const auto [gx, gy] = shift(before, after);
+    EXPECT_NEAR(std::abs(gy), 15, 1) << "moved by " << gx << ", " << gy;
+
+    // A guide pulse of 4 s at the simulator's guide rate (half the sidereal
+    // rate, 7.5"/s) moves the mount 30" in Dec, 7.5 binned rows; which way is
+    // the mount's business (pier side), so the rows follow the Dec it reports.
+    const double dec_before = client->number(mount + ".EQUATORIAL_EOD_COORD", "DEC");
+    client->numbers(mount, "TELESCOPE_TIMED_GUIDE_NS", { { "TIMED_GUIDE_N", 4000 }, { "TIMED_GUIDE_S", 0 } });
+    ASSERT_TRUE(client->wait_state(mount + ".TELESCOPE_TIMED_GUIDE_NS", IPS_BUSY, 5s));
+    ASSERT_TRUE(client->wait_state(mount + ".TELESCOPE_TIMED_GUIDE_NS", IPS_IDLE, 10s));
+    ASSERT_TRUE(client->wait_number(
+        mount + ".EQUATORIAL_EOD_COORD", "DEC",
+        [&](double d) { return std::fabs(d - dec_before) > 20.0 / 3600; }, 5s));
+    const double dec_moved = client->number(mount + ".EQUATORIAL_EOD_COORD", "DEC") - dec_before;
+    expose(1.0);
+    const indi_test::FitsImage guided = frame(3);
+    ASSERT_TRUE(guided.error.empty()) << guided.error;
+    const auto [px, py] = shift(after, guided);
+    EXPECT_NEAR(py, gy * dec_moved / step, 1.5)
+        << "moved by " << px << ", " << py << " for " << dec_moved * 3600 << "\"";
 }
 
 TEST_F(Zq1DriverTest, AbortsAndNewExposuresAreSafeAtAnyMoment)

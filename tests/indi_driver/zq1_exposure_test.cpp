@@ -70,23 +70,26 @@ TEST_F(Zq1ExposureTest, EveryReadoutGivesItsFrameWithStars)
         { Readout::binned, 1, 376, 290 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "read-out " << static_cast<int>(c.readout) << ", " << c.ms << " ms");
+        SCOPED_TRACE(
+            testing::Message() << "read-out " << static_cast<int>(c.readout) << ", " << c.ms << " ms");
         const std::int64_t start = test_env().clock.now_ms();
         const ExposureResult r = zq1::take_exposure(c.ms, c.readout, no_abort);
         ASSERT_EQ(r.outcome, ExposureResult::Outcome::frame) << r.message;
         EXPECT_EQ(r.frame.width, c.width);
         EXPECT_EQ(r.frame.height, c.height);
         EXPECT_GE(test_env().clock.now_ms() - start, c.ms);
-        if (c.ms >= 300)
+        if (c.ms >= 300) {
             EXPECT_GE(indi_test::bright_peaks(as_image(r.frame), 8).size(), 3u);
+        }
         if (c.width == 752) {
             // Both fields carry light of their own, or the fast read-out's
             // fill between them.
             const double even = mean_of_rows(r.frame, 0), odd = mean_of_rows(r.frame, 1);
             EXPECT_NEAR(odd / even, 1.0, 0.2);
-            if (c.readout == Readout::fast)
-                EXPECT_EQ(r.frame.pixels[752 + 100],
-                    (r.frame.pixels[100] + r.frame.pixels[2 * 752 + 100]) / 2);
+            if (c.readout == Readout::fast) {
+                EXPECT_EQ(
+                    r.frame.pixels[752 + 100], (r.frame.pixels[100] + r.frame.pixels[2 * 752 + 100]) / 2);
+            }
         }
     }
 }
@@ -135,8 +138,9 @@ TEST_F(Zq1ExposureTest, AnAbortEndsTheExposureAtAnyStepAndTheNextOneWorks)
             EXPECT_LT(clock.ms, 3000 + 20); // within one wait slice
             EXPECT_EQ(reads, 0);
         }
-        if (when == When::second_exposure)
+        if (when == When::second_exposure) {
             EXPECT_EQ(reads, 1); // the second exposure was never read
+        }
 
         const ExposureResult next = zq1::take_exposure(500, Readout::binned, no_abort);
         EXPECT_EQ(next.outcome, ExposureResult::Outcome::frame) << next.message;
@@ -163,6 +167,7 @@ TEST_F(Zq1ExposureTest, APulledCableFailsTheExposureAndTheCameraIsFoundAgain)
     EXPECT_EQ(r.outcome, ExposureResult::Outcome::failed);
     EXPECT_NE(r.message.find("went away"), std::string::npos) << r.message;
     EXPECT_NE(r.message.find("BlockIO"), std::string::npos) << r.message;
+    EXPECT_TRUE(r.camera_gone);
     EXPECT_EQ(got_vn, 0);
     std::string why;
     EXPECT_FALSE(zq1::find_camera(why));
@@ -170,6 +175,15 @@ TEST_F(Zq1ExposureTest, APulledCableFailsTheExposureAndTheCameraIsFoundAgain)
     cable.set_plugged(true);
     EXPECT_TRUE(zq1::find_camera(why)) << why;
     r = zq1::take_exposure(1000, Readout::fast, no_abort);
+    EXPECT_EQ(r.outcome, ExposureResult::Outcome::frame) << r.message;
+
+    // A short download with the camera still there fails that frame alone.
+    camera.faults().short_block_read = static_cast<int>(camera.reads().size()) + 1;
+    r = zq1::take_exposure(1000, Readout::binned, no_abort);
+    EXPECT_EQ(r.outcome, ExposureResult::Outcome::failed);
+    EXPECT_EQ(r.message.rfind("The exposure failed: Error 5 ", 0), 0u) << r.message;
+    EXPECT_FALSE(r.camera_gone);
+    r = zq1::take_exposure(1000, Readout::binned, no_abort);
     EXPECT_EQ(r.outcome, ExposureResult::Outcome::frame) << r.message;
 }
 
