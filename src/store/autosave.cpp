@@ -14,6 +14,7 @@
 #include "store/fits_file.h"
 #include "store/settings_file.h"
 #include "store/settings_values.h"
+#include "telescope/guide_record.h"
 
 namespace {
 SettingsHooks installed_hooks;
@@ -155,6 +156,7 @@ int auto_save(const unsigned short* fredptr)
         path.c_str(), fredptr, FITS_Obj, FITS_Obs, FITS_Date, FITS_Tel, FITS_Ins, FITS_Com, FITS_His, 0);
     if (written != 0)
         return written;
+    note_frame_saved(path);
     if (save_settings_after_autosave() != 0)
         return 3;
     return 0;
