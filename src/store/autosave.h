@@ -12,6 +12,13 @@
 // settings write after a good FITS write failed.
 int auto_save(const unsigned short* fredptr);
 
+// Whether a result of auto_save() calls for the settings-write message now.
+// A settings file that cannot be written fails every auto-save the same way:
+// the user is told once, and again only after a good write in between.
+bool settings_failure_to_report(int auto_save_result);
+// Forgets that the failure was reported (program start, each test).
+void forget_settings_failure_report();
+
 // Whether the image in memory came from an exposure of this run: the
 // exposure loop sets start_exp, showing the frame sets end_exp. Auto-save
 // stamps such a frame with its mid-exposure time and any other frame with
