@@ -16,6 +16,7 @@
 #include "camera/usb.h"
 #include "processing/calibration.h"
 #include "processing/filters.h"
+#include "store/autosave.h"
 #include "store/buffers.h"
 #include "store/settings_file.h"
 #include "telescope/accumulate.h"
@@ -93,6 +94,8 @@ private:
     // This frame was taken self-guided (selfguiding is cleared as it is read).
     bool selfguided_frame = false;
     bool shown_this_frame = false;
+    // An auto-save failed: the run ends with that one message.
+    bool save_failed = false;
 };
 
 void ExposureRun::run()
@@ -109,6 +112,10 @@ void ExposureRun::run()
     series_count = 5;
     for (;;) {
         start_exp = static_cast<long>(clock_.now_seconds());
+        // Each step of a series is a frame of its own exposure; the frames of
+        // a stack within it add up.
+        if (series_exposure)
+            FITS_Exptime = 0;
         // Every run takes at least one frame, then goes on while frames
         // remain (a continuous or series run counts below zero).
         for (;;) {
@@ -462,6 +469,13 @@ void ExposureRun::read_out()
         interlaced_line = 1;
     frame_read = binned ? VN_binned_read() : VN_first_read();
     interlaced_line = 0;
+    if (end_loop) {
+        // Stopped during the download (the main window was closed): the
+        // frame is discarded and no second field is read.
+        frame_read = false;
+        imageptr = image;
+        return;
+    }
 
     if (highres_intl && !selfguided_high && !switched_frame) {
         VN_clearvert();
@@ -604,8 +618,17 @@ void ExposureRun::show_frame()
     // A frame that was not read whole is never shown or saved as new.
     if (!frame_read)
         return;
+    auto_save_failed = 0;
     host_.show_frame();
     shown_this_frame = true;
+    if (auto_save_failed) {
+        // Every later frame would fail the same way (a full disk): the run
+        // ends here, and the frame stays on show.
+        save_failed = true;
+        no_images = 0;
+        cont_work = 0;
+        series_work = 0;
+    }
 }
 
 bool ExposureRun::after_frame()
@@ -619,7 +642,7 @@ bool ExposureRun::after_frame()
     if (cont_work) {
         show_frame();
         shown = true;
-        if (host_.one_sec_delay(1)) {
+        if (cont_work && host_.one_sec_delay(1)) {
             no_images = 0;
             cont_work = 0;
         }
@@ -631,6 +654,8 @@ bool ExposureRun::after_frame()
         // auto-saved) twice.
         if (!shown_this_frame)
             show_frame();
+        if (save_failed)
+            return false;
         if (last_selfguided)
             rearm_selfguiding();
         restore_pick();
@@ -694,7 +719,8 @@ void ExposureRun::restore_pick()
 void ExposureRun::end_of_command()
 {
     if (series_exposure) {
-        messages(50, "Exposure Series Completed");
+        if (!save_failed)
+            messages(50, "Exposure Series Completed");
         exposure = exposure_save;
     }
     restore_pick();

@@ -276,4 +276,8 @@ void fill_binned(unsigned short* frame)
         for (int x = 0; x < full_width; ++x)
             row[x] = static_cast<unsigned short>((above[x] + below[x]) / 2);
     }
+    // The last row has no row below: it repeats the one above, so the frame
+    // holds nothing of an earlier frame.
+    unsigned short* last = frame + (full_height - 1) * full_width;
+    std::copy_n(last - full_width, full_width, last);
 }
