@@ -14,7 +14,7 @@
 #include <string>
 
 #include "sim/mount_sky.h"
-#include "sim/object_library.h"
+#include "telescope/object_library.h"
 
 namespace sim {
 

@@ -6,12 +6,10 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/wait.h"
-#include "telescope/lx200.h"
 #include "telescope/serial_port.h"
 
 namespace {
 
-constexpr int queue_size = 1024;
 constexpr char drive_on = 0x10;
 
 std::int64_t now()
@@ -45,21 +43,8 @@ char relay_for(char direction)
 
 int interface_check()
 {
-    SerialPort& port = serial_port();
-    Port = port_for_slewcom(slewcom);
-    Baud = 1;
-    Parity = 0;
-    StopBits = 0;
-    DataBits = 8;
-    // As for the LX200: after the first failure the port is released and
-    // the later steps could only repeat it.
-    const bool opened = ErrorCheck(port.reset(Port, queue_size, queue_size)) >= 0
-        && ErrorCheck(port.baud(Port, Baud)) >= 0
-        && ErrorCheck(port.parms(Port, Parity, StopBits, DataBits)) >= 0;
-    if (!opened) {
-        messages(50, "Open Communications Failed");
+    if (!open_serial_link(1, false))
         return 0;
-    }
     comfound = 1;
     gotcontrolbox = 1;
     return 1;
@@ -123,7 +108,7 @@ void CB_stop_move()
 
 void control_box_first_exercise()
 {
-    if (telescope != 'b' || !fst_run)
+    if (!fst_run)
         return;
     fst_run = 0;
     slew_time = 50;
@@ -131,4 +116,44 @@ void control_box_first_exercise()
         slewdir = direction;
         interface_slew();
     }
+}
+
+namespace {
+
+class ControlBoxLink : public TelescopeLink {
+public:
+    char kind() const override { return 'b'; }
+    // Whether a box is really attached cannot be known (it never answers):
+    // the link counts as open once the port was tried, whatever it said.
+    bool open() override
+    {
+        interface_check();
+        return true;
+    }
+    void close() override { serial_port().done(Port); }
+    void wake() override { interface_CR(); }
+    void before_training() override { control_box_first_exercise(); }
+
+    bool guide_pulse(char direction, int ms) override
+    {
+        slewdir = direction;
+        slew_time = ms;
+        return interface_slew() == 0;
+    }
+    // The box's relays drive at the guide rate whatever rate is chosen.
+    void start_move(char direction, char /*rate*/) override
+    {
+        slewdir = direction;
+        CB_start_move();
+    }
+    void stop_move() override { CB_stop_move(); }
+
+    std::string last_error() const override { return serial_link_error(); }
+};
+
+} // namespace
+
+std::unique_ptr<TelescopeLink> make_control_box_link()
+{
+    return std::make_unique<ControlBoxLink>();
 }

@@ -3,6 +3,11 @@
 // switches everything off. Nothing is ever read back.
 #pragma once
 
+#include <memory>
+
+#include "telescope/serial_link.h"
+#include "telescope/telescope_link.h"
+
 // Opens the port for the box at 300 baud, 8N1. 1 on success (sets
 // `comfound` and `gotcontrolbox`); 0 after "Open Communications Failed".
 int interface_check();
@@ -18,5 +23,9 @@ void CB_start_move();
 void CB_stop_move();
 // The first guider training of a run with the box exercises it before
 // measuring: four 50 ms pulses north, south, east, west. Does nothing
-// unless the box is chosen and this is the run's first training.
+// after the run's first training.
 void control_box_first_exercise();
+
+// The box as the telescope link of kind 'b': guide pulses and hand moves at
+// the guide rate; no go-to, no focuser.
+std::unique_ptr<TelescopeLink> make_control_box_link();

@@ -101,9 +101,9 @@ int send_guide_pulse(const GuidePulse& pulse)
     slewdir = pulse.direction;
     slew_time = pulse.ms;
     host().beep();
-    const int result = telescope == 'l' ? drive_slew() : interface_slew();
+    const bool sent = telescope_link().guide_pulse(pulse.direction, pulse.ms);
     host().beep();
-    return result < 0 ? -1 : 0;
+    return sent ? 0 : -1;
 }
 
 int guide_telescope(const unsigned short* frame)
@@ -167,7 +167,7 @@ void do_CmTrainGuide(unsigned short* frame)
         messages(54);
         return;
     }
-    control_box_first_exercise();
+    telescope_link().before_training();
     calc_guideframe();
     guiding = 1;
     training = 1;
@@ -261,8 +261,7 @@ void start_guiding()
         messages(54);
         return;
     }
-    if (telescope == 'b')
-        interface_CR();
+    telescope_link().wake();
 
     guiding = 1;
     training = 0;
@@ -339,8 +338,7 @@ int StartSelfGuide()
         return 2;
     }
     set_info_caption("Guiding Info - Creating Guiding Frame");
-    if (telescope == 'b')
-        interface_CR();
+    telescope_link().wake();
     training = 0;
     continuous_delay = 0;
     cur_rad = star_mask;

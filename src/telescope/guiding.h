@@ -4,9 +4,8 @@
 // the telescope links and the Host.
 #pragma once
 
-#include "telescope/control_box.h"
 #include "telescope/guide_steps.h"
-#include "telescope/lx200.h"
+#include "telescope/telescope_link.h"
 
 // Results of guide_telescope().
 constexpr int guide_ok = 0;
@@ -18,8 +17,8 @@ constexpr int guide_link_failed = 4; // the link reported its error; guiding mus
 // centroid left as it was.
 int search_guide_star(int x, int y, const unsigned short* frame);
 
-// Sends one timed move (slewdir, slew_time from the pulse) through the LX200
-// link or the control box, between two beeps. 0, or -1 when the link failed.
+// Sends one timed move through the chosen telescope link, between two
+// beeps. 0, or -1 when the link failed.
 int send_guide_pulse(const GuidePulse& pulse);
 
 // One correction from the guide frame `frame`: guide_ok, guide_star_lost

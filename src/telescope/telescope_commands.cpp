@@ -3,11 +3,11 @@
 #include "app/quillon_window.h"
 
 #include "app/state.h"
-#include "telescope/control_box.h"
 #include "telescope/guide_telescope.h"
 #include "telescope/guiding.h"
 #include "telescope/telescope_control.h"
 #include "telescope/telescope_dialog.h"
+#include "telescope/telescope_link.h"
 
 void TQuillonWindow::CmTrainGuide()
 {
@@ -30,12 +30,14 @@ void TQuillonWindow::CmControl()
         open_dialog->activateWindow();
         return;
     }
-    if (telescope == 'b') {
-        interface_CR();
-        open_dialog = new TCBDialog(this);
-    } else {
+    // A mount that can go to objects gets the full panel; one that only
+    // moves (the control box) gets the arrows.
+    TelescopeLink& link = telescope_link();
+    link.wake();
+    if (link.can_go_to())
         open_dialog = new TMTDialog(this);
-    }
+    else
+        open_dialog = new TCBDialog(this);
     open_dialog->show();
 }
 

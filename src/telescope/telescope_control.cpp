@@ -8,9 +8,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text_field.h"
-#include "store/settings_file.h"
-#include "telescope/control_box.h"
-#include "telescope/lx200.h"
+#include "telescope/telescope_link.h"
 
 const char* const control_caption = "Quillon - Control Telescope";
 const char* const control_help_text = "Enter a Messier or CNGC number and press the GoTo Object "
@@ -19,23 +17,7 @@ const char* const control_help_text = "Enter a Messier or CNGC number and press 
 
 bool open_telescope_control()
 {
-    if (comfound)
-        return true;
-    if (LoadINIFile(ini_file.c_str()) != settings_ok) {
-        messages(23);
-        SaveINIFile(ini_file.c_str());
-    }
-    if (telescope != 'b') {
-        if (!drive_check()) {
-            telescope = 'n';
-            messages(36);
-            return false;
-        }
-    } else {
-        interface_check();
-    }
-    comfound = 1;
-    return true;
+    return open_telescope_link(23);
 }
 
 int dialog_number(const std::string& text)
@@ -61,15 +43,37 @@ int dialog_number(const std::string& text)
     return static_cast<int>(negative ? -value : value);
 }
 
+namespace {
+// A link that failed (and was released) is opened again by the next go-to
+// or move, as guiding does.
+bool link_ready()
+{
+    return comfound || open_telescope_link(23);
+}
+
+// A catalogue go-to. The mount's information on the target follows every
+// go-to; when the mount refused, its reason is what "Info from Scope"
+// shows, not a description that reads like a slew under way.
+void go_to_catalogue(char library, int number)
+{
+    if (!link_ready())
+        return;
+    const GotoReply reply = telescope_link().go_to_object(library, number);
+    retchar = reply.reply;
+    if (!reply.accepted() && !reply.reason.empty())
+        set_text(move_error, reply.reason);
+}
+} // namespace
+
 void goto_object(const std::string& messier, const std::string& cngc)
 {
     set_Messier = dialog_number(messier);
     set_CNGC = dialog_number(cngc);
     retchar = '0';
     if (set_Messier > 0 && set_Messier < 111)
-        retchar = move_telescope('m', set_Messier);
+        go_to_catalogue('m', set_Messier);
     else if (set_CNGC > 0 && set_CNGC < 7816)
-        retchar = move_telescope('c', set_CNGC);
+        go_to_catalogue('c', set_CNGC);
     else
         host().message_box("Object out of range - try again", control_caption);
 }
@@ -81,7 +85,7 @@ void goto_planet(int button_id)
     if (button_id < 104 || button_id > 111)
         return;
     retchar = '0';
-    retchar = move_telescope('s', library[button_id - 104]);
+    go_to_catalogue('s', library[button_id - 104]);
 }
 
 void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes,
@@ -94,8 +98,8 @@ void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes
     retchar = '0';
     if (set_RAhr >= 0 && set_RAhr < 24 && set_RAmin >= 0 && set_RAmin < 60 && set_Decdeg > -90
         && set_Decdeg < 90 && set_Decmin >= 0 && set_Decmin < 60) {
-        retchar = move_to_coord(static_cast<std::int16_t>(set_RAhr), static_cast<std::int16_t>(set_RAmin),
-            static_cast<std::int16_t>(set_Decdeg), static_cast<std::int16_t>(set_Decmin));
+        if (link_ready())
+            retchar = telescope_link().go_to_coordinates(set_RAhr, set_RAmin, set_Decdeg, set_Decmin).reply;
         return;
     }
     host().message_box("Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min, to 23hr 59mins\n        Dec  "
@@ -118,11 +122,11 @@ void hand_move_scroll(int bar, int code)
     if (code == scroll_end) {
         if (bar == bar_focus) {
             if (tele_focussing) {
-                stop_focus();
+                telescope_link().stop_focus();
                 tele_focussing = 0;
             }
         } else if (tele_moving) {
-            stop_move();
+            telescope_link().stop_move();
             tele_moving = 0;
         }
         return;
@@ -134,7 +138,9 @@ void hand_move_scroll(int bar, int code)
         if (tele_focussing)
             return;
         set_text(focus_direction, up ? "#:F+#" : "#:F-#");
-        start_focus();
+        if (!link_ready())
+            return;
+        telescope_link().start_focus(up, focus_speed[3] == 'F');
         tele_focussing = 1;
         return;
     }
@@ -146,14 +152,16 @@ void hand_move_scroll(int bar, int code)
         set_move_direction(up ? "#:Mn#" : "#:Ms#", up ? n : s);
     else
         return;
-    start_move();
+    if (!link_ready())
+        return;
+    telescope_link().start_move(move_direction[3], tele_speed[3]);
     tele_moving = 1;
 }
 
 void box_move_scroll(int bar, int code)
 {
     if (code == scroll_end) {
-        CB_stop_move();
+        telescope_link().stop_move();
         tele_moving = 0;
         return;
     }
@@ -166,6 +174,8 @@ void box_move_scroll(int bar, int code)
         slewdir = up ? n : s;
     else
         return;
-    CB_start_move();
+    if (!link_ready())
+        return;
+    telescope_link().start_move(slewdir, 'G');
     tele_moving = 1;
 }

@@ -1,9 +1,8 @@
-#include "sim/object_library.h"
+#include "telescope/object_library.h"
 
 #include <algorithm>
 #include <iterator>
 
-namespace sim {
 namespace {
 
     struct Entry {
@@ -307,4 +306,7 @@ std::optional<SkyObject> find_object(char library, int number)
     return std::nullopt;
 }
 
-} // namespace sim
+std::optional<SkyObject> find_catalogue_object(char go_to_library, int number)
+{
+    return find_object(go_to_library == 'm' ? 'M' : go_to_library == 's' ? 'S' : 'C', number);
+}
