@@ -21,6 +21,7 @@
 #include "sim/simulated_mount.h"
 #include "store/autosave.h"
 #include "store/buffers.h"
+#include "store/settings_file.h"
 #include "telescope/guiding.h"
 #include "telescope/serial_port.h"
 #include "ui/qt_host.h"
@@ -73,6 +74,8 @@ struct Rig {
         pick_ycent = 288;
         xcent = pick_xcent / 2;
         ycent = pick_ycent / 2;
+        // The link reads its settings back from the file before it opens.
+        SaveINIFile(ini_file.c_str());
         env.host().on_show_frame = [this] {
             ++shown;
             env.window().CmShowImage();
