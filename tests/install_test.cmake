@@ -1,7 +1,9 @@
 # Installs the build into a fresh temporary prefix and checks what a desktop
-# user gets: the program, its help, the menu entry and icon, and the camera's
-# udev rule with the configured ids.
-#   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DVENDOR=<hex> -DPRODUCT=<hex> -P install_test.cmake
+# user gets: the program, its help, the menu entry and icon, the camera's
+# udev rule with the configured ids, and (INDI_DRIVER on) the INDI driver
+# with the driver file that lists it under CCDs.
+#   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DVENDOR=<hex> -DPRODUCT=<hex> [-DINDI_DRIVER=ON]
+#         -P install_test.cmake
 set(prefix "${WORK}/prefix")
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -18,6 +20,9 @@ set(expected
   share/applications/quillon.desktop
   share/icons/hicolor/scalable/apps/quillon.svg
   lib/udev/rules.d/70-quillon-camera.rules)
+if(INDI_DRIVER)
+  list(APPEND expected bin/indi_zq1_ccd share/indi/indi_zq1_ccd.xml)
+endif()
 foreach(f IN LISTS expected)
   if(NOT EXISTS "${prefix}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
@@ -35,6 +40,28 @@ endif()
 execute_process(COMMAND test -x "${prefix}/bin/quillon" RESULT_VARIABLE not_executable)
 if(NOT not_executable EQUAL 0)
   message(FATAL_ERROR "bin/quillon is not executable")
+endif()
+
+if(INDI_DRIVER)
+  execute_process(COMMAND test -x "${prefix}/bin/indi_zq1_ccd" RESULT_VARIABLE not_executable)
+  if(NOT not_executable EQUAL 0)
+    message(FATAL_ERROR "bin/indi_zq1_ccd is not executable")
+  endif()
+  # INDI clients read <driversList><devGroup group="CCDs"><device ...><driver
+  # name="...">program</driver>: the device name the driver gives itself.
+  file(READ "${prefix}/share/indi/indi_zq1_ccd.xml" drivers)
+  string(REGEX MATCH "<driversList>.*<devGroup group=\"CCDs\">.*<device label=\"ZQ1 CCD\"[^>]*>.*<driver name=\"ZQ1 CCD\">indi_zq1_ccd</driver>.*</devGroup>.*</driversList>" listed "${drivers}")
+  if(listed STREQUAL "")
+    message(FATAL_ERROR "the INDI driver file does not list indi_zq1_ccd under CCDs:\n${drivers}")
+  endif()
+  find_program(XMLLINT xmllint)
+  if(XMLLINT)
+    execute_process(COMMAND ${XMLLINT} --noout "${prefix}/share/indi/indi_zq1_ccd.xml"
+      RESULT_VARIABLE result ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "the INDI driver file is not well-formed XML:\n${output}")
+    endif()
+  endif()
 endif()
 
 # The menu entry names a program and an icon that were installed.
