@@ -92,6 +92,11 @@ int InProcessSerialPort::puts(int port, const char* data, int count)
         return r;
     if (count < 0)
         return serial_bad_argument;
+    if (!unplug_on.empty() && std::string(data, static_cast<std::size_t>(count)) == unplug_on) {
+        unplugged_ = true;
+        open_ = false;
+        return serial_io_error;
+    }
     writes.push_back({ now(), std::string(data, static_cast<std::size_t>(count)) });
     mount_.receive(data, count, now());
     return count;

@@ -32,6 +32,11 @@ public:
 
     // The device goes away: from now on every operation fails.
     void unplug() { unplugged_ = true; }
+    // The device comes back; the program must open it again.
+    void plug_in() { unplugged_ = false; }
+    // The peer closes the port when it is sent this command (e.g. "#:MS#"):
+    // the write fails and the device is gone until plug_in().
+    std::string unplug_on;
     bool is_open() const { return open_; }
     int baud_rate() const { return baud_rate_; }
     // All bytes written, in one string.

@@ -131,12 +131,14 @@ bool TelescopePty::start(int com)
     std::error_code ec;
     const fs::file_status entry = fs::symlink_status(link_, ec);
     if (fs::exists(entry)) {
-        // Our own link of an earlier run, or one whose device is gone, is
-        // replaced; the user's link to a real port is not.
-        const bool replaceable = fs::is_symlink(entry)
-            && (fs::read_symlink(link_, ec).string().rfind("/dev/pts/", 0) == 0 || !fs::exists(link_, ec));
-        if (!replaceable) {
-            error_ = link_ + " is in use for another device";
+        // Only our own link of an earlier run (to a pseudo-terminal) is
+        // replaced. A user's link stays as it is even when its device is
+        // unplugged: it is their choice of port, and plugging the adapter
+        // back in must find it.
+        const std::string target = fs::is_symlink(entry) ? fs::read_symlink(link_, ec).string() : "";
+        if (target.rfind("/dev/pts/", 0) != 0) {
+            error_ = target.empty() ? link_ + " is not a link the simulator made"
+                                    : link_ + " is your link to " + target;
             return false;
         }
         fs::remove(link_, ec);
@@ -192,7 +194,27 @@ SimulatedMount& simulated_mount()
     return mount;
 }
 
-bool start_simulated_telescope_pty()
+int serve_first_free_com(TelescopePty& pty, std::string& notice)
+{
+    notice.clear();
+    std::string com1_reason;
+    for (int com = 1; com <= 5; ++com) {
+        if (pty.start(com)) {
+            if (com != 1)
+                notice = "The simulated telescope is on Com " + std::to_string(com) + ", not Com 1: "
+                    + com1_reason + ", which the simulator leaves as it is.\n\nTo use the simulated telescope, "
+                    + "choose Com " + std::to_string(com) + " in Set Program Defaults (a new data root "
+                    + "starts with it chosen), or remove that link and start the program again.";
+            return com;
+        }
+        if (com == 1)
+            com1_reason = pty.error();
+    }
+    notice = "The simulated telescope is not available: " + pty.error();
+    return 0;
+}
+
+int start_simulated_telescope_pty(std::string& notice)
 {
     SimulatedMount& mount = simulated_mount();
     double x = 0, y = 0;
@@ -203,11 +225,10 @@ bool start_simulated_telescope_pty()
     if (const char* latitude = std::getenv("QUILLON_SIM_LATITUDE"))
         mount.set_site(std::atof(latitude), 0.0);
     static TelescopePty pty(mount);
-    if (!pty.start(1)) {
-        std::fprintf(stderr, "Simulated telescope not available: %s\n", pty.error().c_str());
-        return false;
-    }
-    return true;
+    const int com = serve_first_free_com(pty, notice);
+    if (!notice.empty())
+        std::fprintf(stderr, "%s\n", notice.c_str());
+    return com;
 }
 
 } // namespace sim

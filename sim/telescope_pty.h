@@ -19,7 +19,8 @@ public:
 
     // Opens the pseudo-terminal, links it as Com `com` and starts serving.
     // False (with the reason in error()) when it cannot, or when the entry
-    // is the user's own link to something else, which is left alone.
+    // is anything but the simulator's own link of an earlier run (a user's
+    // link, even one whose device is unplugged, is left alone).
     bool start(int com = 1);
     // Stops serving and removes the link it made.
     void stop();
@@ -40,9 +41,17 @@ private:
 // the guide rate, default 5,4), QUILLON_SIM_BACKLASH ("x,y" pixels, default
 // 0,0) and QUILLON_SIM_LATITUDE (degrees, default 51.5).
 SimulatedMount& simulated_mount();
-// Serves simulated_mount() as Com 1 for the rest of the run. The program
-// calls this at start when QUILLON_SIMULATOR=1; false when it cannot (the
-// reason goes to standard error).
-bool start_simulated_telescope_pty();
+// Starts `pty` on Com 1, or on the first of Com 2..5 it may use when Com 1
+// is a link the simulator did not make. Returns the Com number, 0 when
+// none; `notice` says why it is not on Com 1 and what to do.
+int serve_first_free_com(TelescopePty& pty, std::string& notice);
+
+// Serves simulated_mount() for the rest of the run on Com 1, or on the
+// first of Com 2..5 that is free when <root>/ports/COM1 is a link the
+// simulator did not make (left alone). The program calls this at start when
+// QUILLON_SIMULATOR=1. Returns the Com number served, 0 when none; `notice`
+// is the one message for the user when it is not Com 1 (why, and what to
+// do), empty otherwise.
+int start_simulated_telescope_pty(std::string& notice);
 
 } // namespace sim

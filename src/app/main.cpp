@@ -1,7 +1,9 @@
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "app/host.h"
 #include "app/quillon_app.h"
@@ -14,6 +16,11 @@
 #include "telescope/serial_port.h"
 #include "ui/qt_host.h"
 #include "ui/repainting_clock.h"
+
+namespace {
+// What the simulator has to tell the user at start (empty: nothing).
+std::string simulator_notice;
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -36,11 +43,14 @@ int main(int argc, char** argv)
         // and guiding work at once; written settings keep what the user chose.
         sim::install_simulated_camera();
         std::error_code ec;
-        if (!std::filesystem::exists(ini_file, ec)) {
+        const bool fresh = !std::filesystem::exists(ini_file, ec);
+        // Com 1 unless the user's own link holds it; then the simulator
+        // says once where it is instead.
+        const int com = sim::start_simulated_telescope_pty(simulator_notice);
+        if (fresh) {
             telescope = 'l';
-            slewcom = '1';
+            slewcom = static_cast<char>('0' + (com > 0 ? com : 1));
         }
-        sim::start_simulated_telescope_pty();
     } else {
         // The real camera; the bus is first looked at by the first camera
         // command. A download blocks input, as the camera command wants, but
@@ -51,6 +61,8 @@ int main(int argc, char** argv)
 
     app.InitInstance();
     qt_host.set_window(app.client());
+    if (!simulator_notice.empty())
+        QTimer::singleShot(0, [] { host().message_box(simulator_notice, "Quillon"); });
     const int result = app.exec();
     set_serial_port(nullptr);
     set_host(nullptr);

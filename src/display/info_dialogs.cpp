@@ -12,6 +12,7 @@
 #include "app/data_root.h"
 #include "app/state.h"
 #include "store/image_io.h"
+#include "telescope/guide_steps.h"
 
 TInfoDialog* TIN = nullptr;
 
@@ -74,6 +75,10 @@ TInfoDialog::TInfoDialog(QWidget* parent)
         edit->setReadOnly(true);
         edit->setGeometry(22, picture_y + i * 30, 48, 24);
     }
+    progress_ = new QLabel(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setGeometry(6, picture_y + 132, 230, 20);
+    progress_->hide();
     setModal(false);
     InfoCaption();
 }
@@ -81,14 +86,15 @@ TInfoDialog::TInfoDialog(QWidget* parent)
 void TInfoDialog::InfoCaption()
 {
     setWindowTitle(QString::fromLocal8Bit(info_caption));
+    progress_->setText(QString::fromLocal8Bit(info_caption));
+    progress_->setVisible(training != 0);
+    setFixedSize(242, training ? 226 : 204);
 }
 
 void TInfoDialog::InfoUpdate()
 {
     auto show = [this](int id, double value) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%1.1f", value);
-        findChild<QLineEdit*>(QString::number(id))->setText(QString::fromLatin1(text));
+        findChild<QLineEdit*>(QString::number(id))->setText(QString::fromStdString(offset_text(value)));
     };
     show(101, xcent + xcentdec * 0.1);
     show(102, ycent + ycentdec * 0.1);

@@ -51,6 +51,9 @@ protected:
 
 private:
     QPixmap guide_bitmap_; // the last guide frame read from quillonf.bmp
+    // While training: the caption's progress (move, direction, length) in
+    // the window itself, where no title bar can hide it.
+    QLabel* progress_ = nullptr;
 };
 
 // The one guiding information window, or none.

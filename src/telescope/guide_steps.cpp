@@ -1,54 +1,89 @@
 #include "telescope/guide_steps.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/state.h"
 
 namespace {
-// The errors are 16-bit on the wire of the original arithmetic: a star many
-// pixels away wraps rather than growing without bound.
+// The errors are kept in 16 bits, as the guider's settings and trace files
+// hold them: a star many pixels away wraps rather than growing without
+// bound, and the jump filter then skips the frame.
 int to16(int v)
 {
     return static_cast<std::int16_t>(v);
 }
 
-// One axis of the correction. `error` is updated with the backlash.
-GuidePulse axis_pulse(
-    int& error, int fine_threshold, char plus, char minus, char& last, int backlash, int rate, int hysteresis)
+// One axis of the correction. `error` is updated with the backlash, `axis`
+// with the direction.
+GuidePulse axis_pulse(int& error, int fine_threshold, GuideAxis& axis, bool ignore_small)
 {
     const int threshold = ignore_small ? guide_coarse_threshold : fine_threshold;
     if (std::abs(error) <= threshold)
         return {};
-    const char direction = error > 0 ? plus : minus;
-    if (direction != last)
-        error = to16(error + backlash);
-    last = direction;
+    const char direction = error > 0 ? axis.positive : axis.negative;
+    if (direction != axis.last)
+        error = to16(error + axis.backlash);
+    axis.last = direction;
     // A rate of 0 cannot come from training or the settings file, but it
     // must not divide here either.
-    const int per_second = rate == 0 ? 1 : rate;
-    return { direction, std::abs(error / per_second) - hysteresis };
+    const int per_second = axis.rate == 0 ? 1 : axis.rate;
+    return { direction, std::abs(error / per_second) - axis.hysteresis };
 }
 } // namespace
 
-GuideCorrection guide_correction(int xc, int xcdec, int yc, int ycdec)
-{
-    return guide_pulses(to16((guide_x1 - xc) * 1000 + (x1dec - xcdec) * 1000 / 10),
-        to16((guide_y1 - yc) * 1000 + (y1dec - ycdec) * 1000 / 10));
-}
-
-GuideCorrection guide_pulses(int x3_error, int y3_error)
+GuideCorrection guide_pulses(
+    int x3_error, int y3_error, const GuideAxis& ra, const GuideAxis& dec, const GuideOptions& options)
 {
     GuideCorrection c;
     c.x3 = to16(x3_error);
     c.y3 = to16(y3_error);
-    if (!switching && (std::abs(c.x3) > guide_jump_limit || std::abs(c.y3) > guide_jump_limit)) {
+    c.ra_axis = ra;
+    c.dec_axis = dec;
+    if (!options.switching && (std::abs(c.x3) > guide_jump_limit || std::abs(c.y3) > guide_jump_limit)) {
         c.skipped = true;
         return c;
     }
-    c.ra = axis_pulse(c.x3, guide_ra_threshold, e, w, lastslewx, backlashx, slewx, hystx);
-    c.dec = axis_pulse(c.y3, guide_dec_threshold, n, s, lastslewy, backlashy, slewy, hysty);
+    c.ra = axis_pulse(c.x3, guide_ra_threshold, c.ra_axis, options.ignore_small);
+    c.dec = axis_pulse(c.y3, guide_dec_threshold, c.dec_axis, options.ignore_small);
     return c;
+}
+
+GuideAxis ra_axis_settings()
+{
+    return { slewx, backlashx, hystx, lastslewx, e, w };
+}
+
+GuideAxis dec_axis_settings()
+{
+    return { slewy, backlashy, hysty, lastslewy, n, s };
+}
+
+GuideOptions guide_options()
+{
+    return { ignore_small != 0, switching != 0 };
+}
+
+GuideCorrection guide_correction(int xc, int xcdec, int yc, int ycdec)
+{
+    const GuideCorrection c = guide_pulses(to16((guide_x1 - xc) * 1000 + (x1dec - xcdec) * 1000 / 10),
+        to16((guide_y1 - yc) * 1000 + (y1dec - ycdec) * 1000 / 10), ra_axis_settings(), dec_axis_settings(),
+        guide_options());
+    lastslewx = c.ra_axis.last;
+    lastslewy = c.dec_axis.last;
+    return c;
+}
+
+std::string offset_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%1.1f", value);
+    // printf keeps the sign of a negative value that rounds to zero.
+    if (std::strcmp(text, "-0.0") == 0)
+        return "0.0";
+    return text;
 }
 
 GuiderTraining::GuiderTraining(int start_x, int start_y, int training_seconds, int hx, int hy)

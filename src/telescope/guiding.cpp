@@ -23,6 +23,9 @@ void set_info_caption(const char* caption)
     host().info_update();
 }
 
+// What the last call of guide_telescope asked of the mount.
+GuideCorrection last_correction;
+
 // Whether the last guide frame of command 889 arrived.
 bool guide_frame_arrived = false;
 
@@ -108,6 +111,7 @@ int send_guide_pulse(const GuidePulse& pulse)
 
 int guide_telescope(const unsigned short* frame)
 {
+    last_correction = {};
     if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
             != 0
         || star_faded(frame)) {
@@ -115,6 +119,7 @@ int guide_telescope(const unsigned short* frame)
         return guide_star_lost;
     }
     const GuideCorrection c = guide_correction(xcent, xcentdec, ycent, ycentdec);
+    last_correction = c;
     x3 = c.x3;
     y3 = c.y3;
     if (c.skipped)
@@ -156,6 +161,102 @@ void guide_telescope_frame()
         host().info_update();
 }
 
+namespace {
+const char* direction_name(char letter)
+{
+    switch (letter) {
+    case 'n':
+        return "north";
+    case 's':
+        return "south";
+    case 'e':
+        return "east";
+    case 'w':
+        return "west";
+    default:
+        return "?";
+    }
+}
+
+// Training's progress in the information window: which move of the eight,
+// its direction and length in the caption; the star's place and its offset
+// from where training began in the fields.
+void show_training_move(int number, const GuidePulse& move)
+{
+    char caption[sizeof info_caption];
+    std::snprintf(caption, sizeof caption, "Training %d of 8: %s %d ms", number, direction_name(move.direction),
+        move.ms);
+    set_info_caption(caption);
+}
+
+// guide_x1, guide_y1 hold where the star was when training began.
+void show_training_offset()
+{
+    x3 = static_cast<std::int16_t>((xcent - guide_x1) * 1000);
+    y3 = static_cast<std::int16_t>((ycent - guide_y1) * 1000);
+    host().info_update();
+}
+
+// The eight timed moves, each followed by a guide frame and the search for
+// the star. False when a link failed, a frame did not come, a press stopped
+// the run or the star was lost: the settings then stay as they were.
+bool run_training_moves(GuiderTraining& steps, unsigned short* frame)
+{
+    int number = 0;
+    while (!steps.done()) {
+        const GuidePulse move = steps.next_move();
+        show_training_move(++number, move);
+        slewdir = move.direction;
+        slew_time = move.ms;
+        if (drive_slew() < 0)
+            return false;
+        host().send_command(889);
+        if (!guide_frame_arrived || end_loop)
+            return false;
+        got_guide_image = 1;
+        find_centre(steps.search_x(), steps.search_y(), frame, cur_rad);
+        if (search_guide_star(xcent, ycent, frame) != 0)
+            return false;
+        steps.measured(xcent, ycent);
+        show_training_offset();
+    }
+    return true;
+}
+
+// Keeps what training measured: the positions, the rates and backlash
+// (shown first, with their units on a line of their own), then the settings.
+void keep_training_result(const GuiderTraining& steps)
+{
+    guide_x1 = steps.xs[0];
+    x2 = steps.xs[1];
+    x3 = steps.xs[2];
+    x4 = steps.xs[3];
+    x5 = steps.xs[4];
+    guide_y1 = steps.ys[0];
+    y2 = steps.ys[1];
+    y3 = steps.ys[2];
+    y4 = steps.ys[3];
+    y5 = steps.ys[4];
+    const TrainingResult r = steps.result();
+    slewx = r.slewx;
+    slewy = r.slewy;
+    backlashx = r.backlashx;
+    backlashy = r.backlashy;
+    char text[200];
+    std::snprintf(text, sizeof text,
+        "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d\n"
+        "(slew in pixels per second; backlash in thousandths of a pixel)",
+        slewx, slewy, backlashx, backlashy);
+    messages(50, text);
+    if (slewx == 0)
+        slewx = 1;
+    if (slewy == 0)
+        slewy = 1;
+    if (SaveINIFile(ini_file.c_str()) != settings_ok)
+        messages(24);
+}
+} // namespace
+
 void do_CmTrainGuide(unsigned short* frame)
 {
     if (telescope == 'n' || !got_vn || !picked_star) {
@@ -175,58 +276,13 @@ void do_CmTrainGuide(unsigned short* frame)
     cur_rad = star_mask;
 
     GuiderTraining steps(xcent, ycent, slewdefault, hystx, hysty);
+    guide_x1 = xcent;
     guide_y1 = ycent;
-    bool complete = true;
-    while (!steps.done()) {
-        const GuidePulse move = steps.next_move();
-        // A link that failed, a frame that did not come or a press that
-        // stopped the run leaves the settings as they were.
-        slewdir = move.direction;
-        slew_time = move.ms;
-        if (drive_slew() < 0) {
-            complete = false;
-            break;
-        }
-        host().send_command(889);
-        if (!guide_frame_arrived || end_loop) {
-            complete = false;
-            break;
-        }
-        find_centre(steps.search_x(), steps.search_y(), frame, cur_rad);
-        if (search_guide_star(xcent, ycent, frame) != 0) {
-            complete = false;
-            break;
-        }
-        steps.measured(xcent, ycent);
-    }
-
-    if (complete) {
-        guide_x1 = steps.xs[0];
-        x2 = steps.xs[1];
-        x3 = steps.xs[2];
-        x4 = steps.xs[3];
-        x5 = steps.xs[4];
-        guide_y1 = steps.ys[0];
-        y2 = steps.ys[1];
-        y3 = steps.ys[2];
-        y4 = steps.ys[3];
-        y5 = steps.ys[4];
-        const TrainingResult r = steps.result();
-        slewx = r.slewx;
-        slewy = r.slewy;
-        backlashx = r.backlashx;
-        backlashy = r.backlashy;
-        char text[120];
-        std::snprintf(text, sizeof text, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d", slewx,
-            slewy, backlashx, backlashy);
-        messages(50, text);
-        if (slewx == 0)
-            slewx = 1;
-        if (slewy == 0)
-            slewy = 1;
-        if (SaveINIFile(ini_file.c_str()) != settings_ok)
-            messages(24);
-    }
+    set_info_caption("Training");
+    host().info_open();
+    if (run_training_moves(steps, frame))
+        keep_training_result(steps);
+    host().info_close();
 
     training = guiding = tracking = 0;
     if (picked_star) {
@@ -244,6 +300,49 @@ void train_guider()
     do_CmTrainGuide(image);
     picked_star = 0;
     end_loop = 0;
+    // The pick is gone: its cross must not stay on the picture.
+    host().redraw_window();
+}
+
+GuideFrame guiding_step()
+{
+    GuideFrame done;
+    host().clear_messages();
+    if (!continuous)
+        return done;
+    // A guide frame that did not arrive would be the last one again:
+    // correcting it twice would push the star away.
+    const bool arrived = read_guide_frame();
+    if (!arrived) {
+        continuous = 0;
+        end_loop = 1;
+    } else if (fst) {
+        if (search_guide_star(xcent, ycent, imageptr) != 0) {
+            continuous = 0;
+            end_loop = 1;
+        } else {
+            search_guide_star(xcent, ycent, imageptr);
+        }
+        guide_x1 = xcent;
+        guide_y1 = ycent;
+        remember_signal(imageptr);
+        fst = 0;
+        set_text(info_caption, "Guiding Info");
+        host().info_open();
+        got_guide_image = 1;
+    }
+    host().clear_messages();
+    if (end_loop)
+        return done;
+    host().show_frame();
+    imageptr = image;
+    done.result = guide_telescope(imageptr);
+    done.corrected = done.result != guide_star_lost;
+    done.correction = last_correction;
+    if (done.result != guide_ok)
+        continuous = 0;
+    host().info_update();
+    return done;
 }
 
 void start_guiding()
@@ -274,40 +373,8 @@ void start_guiding()
     guide_y1 = ycent;
     reference_signal = 0;
 
-    while (continuous) {
-        host().clear_messages();
-        if (!continuous)
-            break;
-        // A guide frame that did not arrive would be the last one again:
-        // correcting it twice would push the star away.
-        const bool arrived = read_guide_frame();
-        if (!arrived) {
-            continuous = 0;
-            end_loop = 1;
-        } else if (fst) {
-            if (search_guide_star(xcent, ycent, imageptr) != 0) {
-                continuous = 0;
-                end_loop = 1;
-            } else {
-                search_guide_star(xcent, ycent, imageptr);
-            }
-            guide_x1 = xcent;
-            guide_y1 = ycent;
-            remember_signal(imageptr);
-            fst = 0;
-            set_text(info_caption, "Guiding Info");
-            host().info_open();
-            got_guide_image = 1;
-        }
-        host().clear_messages();
-        if (!end_loop) {
-            host().show_frame();
-            imageptr = image;
-            if (guide_telescope(imageptr) != guide_ok)
-                continuous = 0;
-            host().info_update();
-        }
-    }
+    while (continuous)
+        guiding_step();
 
     messages(51);
     host().info_close();

@@ -35,6 +35,20 @@ void do_CmTrainGuide(unsigned short* frame);
 // Command 22: training on the main frame buffer; a new pick is needed after.
 void train_guider();
 
+// What one frame of the guiding loop did, for whatever follows the run (a
+// graph, a log): whether the star was measured against the reference, and
+// the correction asked for (its pulses were sent unless `result` says the
+// link failed).
+struct GuideFrame {
+    bool corrected = false;
+    int result = guide_ok;
+    GuideCorrection correction;
+};
+// One pass of the guiding loop: a pump, a guide frame, the reference on the
+// run's first frame, the correction and the information window. Clears
+// `continuous` when guiding must end (a press, a lost star, a dead link).
+GuideFrame guiding_step();
+
 // Command 23: guiding until a key or button press, a lost star or a link
 // failure; ends with "Guiding Terminated".
 void start_guiding();

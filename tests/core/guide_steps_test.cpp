@@ -39,14 +39,10 @@ TEST(GuideCorrection, ThresholdsJumpsBacklashAndHysteresis)
     };
     for (const CorrectionCase& c : cases) {
         SCOPED_TRACE(c.what);
-        slewx = slewy = 2;
-        ignore_small = c.ignore;
-        switching = c.switching_frame;
-        backlashx = backlashy = c.backlash;
-        hystx = hysty = c.hysteresis;
-        lastslewx = c.last_ra;
-        lastslewy = c.y3 < 0 ? 's' : 'n';
-        const GuideCorrection got = guide_pulses(c.x3, c.y3);
+        const GuideAxis ra { 2, c.backlash, c.hysteresis, c.last_ra, 'e', 'w' };
+        const GuideAxis dec { 2, c.backlash, c.hysteresis, c.y3 < 0 ? 's' : 'n', 'n', 's' };
+        const GuideCorrection got
+            = guide_pulses(c.x3, c.y3, ra, dec, { c.ignore != 0, c.switching_frame != 0 });
         EXPECT_EQ(got.skipped, c.skipped);
         EXPECT_EQ(got.ra.direction, c.ra_dir);
         EXPECT_EQ(got.ra.ms, c.ra_ms);
@@ -54,12 +50,57 @@ TEST(GuideCorrection, ThresholdsJumpsBacklashAndHysteresis)
         EXPECT_EQ(got.dec.direction, c.dec_dir);
         EXPECT_EQ(got.dec.ms, c.dec_ms);
         if (c.ra_dir != 0) {
-            EXPECT_EQ(lastslewx, c.ra_dir);
+            EXPECT_EQ(got.ra_axis.last, c.ra_dir);
         }
         if (c.backlash != 0 && c.last_ra != c.ra_dir) {
             EXPECT_EQ(got.x3, c.x3 + c.backlash);
         }
     }
+}
+
+TEST(GuideCorrection, ATraceReplaysFromTheAxesAlone)
+{
+    // Errors recorded over five frames with swapped east/west letters: each
+    // frame hands its axes to the next, and reversals pay the backlash once.
+    struct Frame {
+        int x3, y3;
+        char ra_dir;
+        int ra_ms;
+        char dec_dir;
+        int dec_ms;
+    };
+    const Frame trace[] = {
+        { 800, -400, 'w', 600, 's', 75 }, // both reverse: the backlash is added to the signed error
+        { 600, 0, 'w', 300, 0, 0 },
+        { -600, 500, 'e', 100, 'n', 150 },
+        { -200, 40, 'e', 100, 'n', 10 },
+        { 25, -31, 'w', 212, 's', 17 },
+    };
+    GuideAxis ra { 2, 400, 0, 'e', 'w', 'e' }; // swapped e/w: a positive error drives 'w'
+    GuideAxis dec { 4, 100, 0, 'n', 'n', 's' };
+    int frame = 0;
+    for (const Frame& f : trace) {
+        SCOPED_TRACE(frame++);
+        const GuideCorrection got = guide_pulses(f.x3, f.y3, ra, dec, {});
+        EXPECT_EQ(got.ra.direction, f.ra_dir);
+        EXPECT_EQ(got.ra.ms, f.ra_ms);
+        EXPECT_EQ(got.dec.direction, f.dec_dir);
+        EXPECT_EQ(got.dec.ms, f.dec_ms);
+        ra = got.ra_axis;
+        dec = got.dec_axis;
+    }
+    // Nothing global was read or written.
+    EXPECT_EQ(lastslewx, 'e');
+    EXPECT_EQ(lastslewy, 'n');
+}
+
+TEST(GuideCorrection, OffsetsShowNoNegativeZero)
+{
+    const std::pair<double, const char*> cases[] = {
+        { -0.04, "0.0" }, { -0.0, "0.0" }, { 0.04, "0.0" }, { -0.05001, "-0.1" }, { -1.26, "-1.3" }, { 63.9, "63.9" },
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(offset_text(value), text) << value;
 }
 
 TEST(GuideCorrection, ErrorsFromTheCentroidAgainstTheReference)

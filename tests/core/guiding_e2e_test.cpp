@@ -18,6 +18,7 @@
 #include "sim/in_process_port.h"
 #include "sim/sim.h"
 #include "sim/simulated_mount.h"
+#include "sim/sky_model_sky.h"
 #include "store/buffers.h"
 #include "store/settings_file.h"
 #include "telescope/guide_telescope.h"
@@ -26,22 +27,6 @@
 #include "test_env.h"
 
 namespace {
-
-// The mount moves the same sky the camera renders.
-class SharedSky : public sim::MountSky {
-public:
-    explicit SharedSky(sim::SkyModel& sky)
-        : sky_(sky)
-    {
-    }
-    void move_pointing(double dx, double dy) override { sky_.move_pointing(dx, dy); }
-    void point_at(double ra, double dec) override { sky_.point_at(ra, dec); }
-    double ra_hours() const override { return sky_.ra_hours(); }
-    double dec_degrees() const override { return sky_.dec_degrees(); }
-
-private:
-    sim::SkyModel& sky_;
-};
 
 // A host that also lets the test watch each guide frame as it is shown and
 // each correction as the information window is updated.
@@ -88,7 +73,7 @@ constexpr double rate_x = 5.0, rate_y = 7.0;
 struct Rig {
     sim::SkyModel sky { empty_sky() };
     sim::SimCamera camera { sky, clean_sensor() };
-    SharedSky mount_sky { sky };
+    sim::SkyModelSky mount_sky { sky }; // the mount moves the sky the camera renders
     sim::SimulatedMount mount { mount_sky };
     sim::InProcessSerialPort port { mount };
     WatchingHost host { test_env().clock };
@@ -179,6 +164,59 @@ TEST(GuidingEndToEnd, TrainingMeasuresTheMountsRatesAndWritesThem)
     ASSERT_EQ(LoadINIFile(ini_file.c_str()), settings_ok);
     EXPECT_EQ(slewx, measured_x);
     EXPECT_EQ(slewy, measured_y);
+}
+
+TEST(GuidingEndToEnd, TrainingShowsEachMoveAndTheStarsOffsetThenClearsThePick)
+{
+    Rig rig;
+    slewdefault = 1;
+    struct Shown {
+        std::string caption;
+        double dx, dy;
+    };
+    std::vector<Shown> shown;
+    int redraws_at_last_step = 0;
+    rig.host.on_info_update = [&] {
+        if (rig.host.info_open_now)
+            shown.push_back({ info_caption, x3 * 0.001, y3 * 0.001 });
+        redraws_at_last_step = rig.host.redraws;
+    };
+    train_guider();
+    EXPECT_FALSE(rig.host.info_open_now);
+
+    // Each move's caption, then the star's offset from where training began
+    // once it has been measured: north moves the star one way in y, south
+    // brings it back; east and west do the same in x.
+    std::vector<std::string> captions;
+    std::vector<Shown> offsets;
+    for (const Shown& s : shown) {
+        if (captions.empty() || captions.back() != s.caption)
+            captions.push_back(s.caption);
+        if (!offsets.empty() && offsets.back().caption == s.caption)
+            offsets.back() = s;
+        else
+            offsets.push_back(s);
+    }
+    EXPECT_EQ(captions,
+        (std::vector<std::string> { "Training 1 of 8: north 1000 ms", "Training 2 of 8: north 1000 ms",
+            "Training 3 of 8: south 1000 ms", "Training 4 of 8: south 1000 ms", "Training 5 of 8: east 1000 ms",
+            "Training 6 of 8: east 1000 ms", "Training 7 of 8: west 1000 ms", "Training 8 of 8: west 1000 ms" }));
+    ASSERT_EQ(offsets.size(), 8u);
+    const double field_y = rate_y / 2; // field lines a second
+    EXPECT_NEAR(std::abs(offsets[1].dy), 2 * field_y, 1.0);
+    EXPECT_NEAR(offsets[3].dy, 0.0, 1.0);
+    EXPECT_NEAR(std::abs(offsets[5].dx), 2 * rate_x, 1.0);
+    EXPECT_NEAR(offsets[7].dx, 0.0, 1.0);
+
+    // The result keeps its text and gains its units on a line of its own.
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    const std::string& result = rig.host.boxes[0].text;
+    EXPECT_EQ(result.rfind("slewx = ", 0), 0u);
+    EXPECT_NE(result.find("\nbacklashx = "), std::string::npos);
+    EXPECT_NE(result.find("\n(slew in pixels per second; backlash in thousandths of a pixel)"), std::string::npos);
+    // The pick is gone and the window has been drawn again without its cross.
+    EXPECT_EQ(picked_star, 0);
+    EXPECT_GT(rig.host.redraws, redraws_at_last_step);
 }
 
 TEST(GuidingEndToEnd, GuidingHoldsADriftingStar)
