@@ -64,6 +64,7 @@ void SkyModel::reset()
     offset_x_ = offset_y_ = 0;
     drift_x_ = drift_y_ = 0;
     jitter_rms_ = 0;
+    transparency_ = 1;
     have_time_ = false;
     last_ms_ = 0;
     integral_x_ = integral_y_ = 0;
@@ -230,7 +231,7 @@ std::vector<SensorStar> SkyModel::stars_on_sensor(double dx, double dy, double m
     for (const SensorStar& s : plane) {
         if (s.x < left || s.x > right || s.y < top || s.y > bottom)
             continue;
-        out.push_back({ s.x - u0 + sensor_centre_x + dx, s.y - v0 + sensor_centre_y + dy, s.flux });
+        out.push_back({ s.x - u0 + sensor_centre_x + dx, s.y - v0 + sensor_centre_y + dy, s.flux * transparency_ });
     }
     return out;
 }

@@ -72,6 +72,10 @@ public:
     void set_seeing_jitter(double rms_px);
     // Brings drift up to `now_ms` of the program clock.
     void advance_to(std::int64_t now_ms);
+    // A passing cloud: the share of every star's light that gets through
+    // (1 clear, 0.1 a thick cloud).
+    void set_transparency(double share) { transparency_ = share; }
+    double transparency() const { return transparency_; }
 
     // ----- the camera's view
     const SkySettings& settings() const { return settings_; }
@@ -115,6 +119,7 @@ private:
     double drift_x_ = 0;
     double drift_y_ = 0;
     double jitter_rms_ = 0;
+    double transparency_ = 1;
     mutable bool have_time_ = false;
     mutable std::int64_t last_ms_ = 0;
     mutable double integral_x_ = 0;

@@ -1,6 +1,7 @@
 #include "app/command_rules.h"
 
 #include "app/state.h"
+#include "display/night_vision.h"
 
 namespace {
 CommandEnabler checked_by(int flag, bool enabled = true)
@@ -72,6 +73,8 @@ CommandEnabler command_enabler(int number, const WindowFacts& window)
         return CeColPal();
     case 119:
         return CeStretchPal();
+    case 3103: // night vision
+        return { true, night_vision_on() ? 1 : 0 };
     default:
         return {};
     }
@@ -86,6 +89,7 @@ bool command_is_checkable(int number)
     case 123:
     case 118:
     case 119:
+    case 3103:
         return true;
     default:
         return false;

@@ -15,6 +15,7 @@
 
 #include "app/command_rules.h"
 #include "app/quillon_window.h"
+#include "telescope/guide_commands.h"
 
 namespace {
 // Turns a member handler into a table entry.
@@ -46,6 +47,8 @@ const std::vector<CommandRow> rows = {
     { 22, HANDLER(CmTrainGuide) },
     { 23, HANDLER(CmStartGuide) },
     { 24, HANDLER(CmControl) },
+    { cm_guide_graph, CmGuideGraph },
+    { cm_guide_options, CmGuideOptions },
     { 114, HANDLER(CmPrintSetup) },
     { 116, HANDLER(CmPrint) },
     { 24310, close_frame },
@@ -66,6 +69,7 @@ const std::vector<CommandRow> rows = {
     { 16, HANDLER(CmRowInt) },
     { 17, HANDLER(Info) },
     { 20, HANDLER(CmViewFITSText) },
+    { cm_night_vision, CmNightVision },
     // on the bar itself
     { 8, HANDLER(label_image) },
     { 6, HANDLER(CmHistogram) },
@@ -129,6 +133,9 @@ const std::map<int, const char*> hints = {
     { 24332, "Get an image from Disk" },
     { 24333, "Save Image in Raw data format" },
     { 24335, "Save Image as a FITs file" },
+    { cm_guide_graph, "Guiding errors, corrections and RMS, live" },
+    { cm_guide_options, "Dithering, the wait for a star behind a cloud, the guiding graph" },
+    { cm_night_vision, "Dim red on black, to keep the eyes dark-adapted" },
 };
 
 // A menu item; number 0 is a separator.
@@ -155,7 +162,7 @@ const std::vector<BarEntry> menu_bar = {
             { 12, "Zq Camera &Interface\tCTL+Z" }, { 21, "Pic&k Guide Star\tCTL+P" },
             { 25, "Focus Frame Centre\tCTL+W" }, { 26, "Default Focus Frame Centre" }, separator,
             { 22, "Train Auto-Guiding" }, { 23, "Start Auto-Guiding" }, { 24, "Telescope &Control" },
-            separator, { 114, "P&rint setup..." }, { 116, "&Print..." }, separator, { 24310, "E&xit" } } },
+            { cm_guide_graph, "Guiding &Graph" }, { cm_guide_options, "Guiding &Options..." }, separator, { 114, "P&rint setup..." }, { 116, "&Print..." }, separator, { 24310, "E&xit" } } },
     { "&Edit", 0, { { 9, "&Undo Last Filter\tCTL+U" }, { 24359, "&Copy\tShift+Ins" } } },
     { "&View", 0,
         { { 301, "&Fit to window" }, { 303, "Resample to zq1 &Geometry" }, { 123, "Enlarge by 50%" },
@@ -163,7 +170,8 @@ const std::vector<BarEntry> menu_bar = {
             { 726, "Max Palette Stretch\tCTL+M" }, { 302, "&Mirror Image" }, separator,
             { 14, "&Photometry of Image" }, separator, { 125, "Blink Comparison" }, separator,
             { 15, "3-D &Intensity Plot" }, { 16, "Intensity Plot of Current R&ow" }, separator,
-            { 17, "Processing &History" }, { 20, "&Show/Edit Current Image FITS details" } } },
+            { 17, "Processing &History" }, { 20, "&Show/Edit Current Image FITS details" }, separator,
+            { cm_night_vision, "&Night Vision\tCTL+R" } } },
     { "&Label", 8, {} },
     { "&Contrast", 0,
         { { 1, "&Normal Stretch\tCTL+N" }, { 2, "&Power Law Stretch" }, { 101, "&Sine Law Stretch" },
@@ -236,6 +244,7 @@ const std::vector<Accelerator>& accelerator_table()
         { QKeySequence(Qt::CTRL | Qt::Key_B), 120 },
         { QKeySequence(Qt::CTRL | Qt::Key_O), 24332 },
         { QKeySequence(Qt::CTRL | Qt::Key_M), 726 },
+        { QKeySequence(Qt::CTRL | Qt::Key_R), cm_night_vision },
         { QKeySequence(Qt::Key_Return), 726 },
         { QKeySequence(Qt::Key_Enter), 726 },
         // The desktop's key for help.

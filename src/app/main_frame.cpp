@@ -10,8 +10,11 @@
 #include "app/quillon_window.h"
 #include "app/state.h"
 #include "app/status_bar.h"
+#include "display/night_vision_ui.h"
 #include "display/palette.h"
 #include "store/buffers.h"
+#include "telescope/guide_commands.h"
+#include "telescope/guide_graph_window.h"
 #include "ui/placement.h"
 
 MainFrame build_main_frame()
@@ -39,6 +42,11 @@ MainFrame build_main_frame()
     if (telescope != 'n')
         result.cb->addAction(result.TelescopeControl);
     result.client->SetCaption(nullptr);
+    // The guiding graph watches every run from the start; night vision as
+    // it was left.
+    install_guide_graph(&frame);
+    apply_stored_night_vision();
+    show_in_night_vision_mode(*result.client);
     refresh_command_states(frame, *result.client);
     result.client->setFocus();
     return result;

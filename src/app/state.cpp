@@ -1,6 +1,7 @@
 #include "app/state.h"
 
 #include "store/text_settings.h"
+#include "telescope/guide_record.h"
 
 // Called once by main() before anything else runs ("at program load") and by
 // every test before each case. Not a static initialiser: the groups live in
@@ -33,4 +34,6 @@ void reset_program_state()
     reset_state_store();
     // The text settings are read again from the (new) data root.
     reset_text_settings();
+    // No guiding run is open; its log is closed.
+    reset_guide_runs();
 }

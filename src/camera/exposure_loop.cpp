@@ -20,6 +20,7 @@
 #include "store/buffers.h"
 #include "store/settings_file.h"
 #include "telescope/accumulate.h"
+#include "telescope/dither.h"
 #include "telescope/guiding.h"
 
 namespace {
@@ -264,6 +265,7 @@ bool ExposureRun::take_frame()
                 selfguiding = 0;
                 return false;
             }
+            prepare_selfguided_exposure();
         } else {
             set_text(info_caption, "Guiding Info - Darkframe in Progress");
             host_.info_update();
@@ -729,6 +731,7 @@ void ExposureRun::end_of_command()
     guide_y1 = ycent = old_ycent;
     first_selfguide = 1;
     switched_frame = selfguidinghigh = interlaced_line = 0;
+    end_selfguided_run();
     // The wait cursor of the run ends with it, whichever way it ended.
     host_.wait_cursor(false);
 }

@@ -17,6 +17,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "display/bitmap_file.h"
+#include "display/night_vision_ui.h"
 #include "display/palette.h"
 #include "display/pipeline.h"
 #include "processing/histogram.h"
@@ -93,7 +94,7 @@ void TQuillonWindow::SetupFromDib(std::unique_ptr<QImage> dib)
 {
     Dib = std::move(dib);
     Palette = Dib->colorTable();
-    Bitmap = QPixmap::fromImage(*Dib);
+    Bitmap = QPixmap::fromImage(night_vision_display(*Dib));
     PixelWidth = Dib->width();
     PixelHeight = Dib->height();
     Colors = static_cast<unsigned short>(Dib->colorCount());

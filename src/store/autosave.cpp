@@ -14,6 +14,7 @@
 #include "store/fits_file.h"
 #include "store/settings_file.h"
 #include "store/settings_values.h"
+#include "telescope/guide_record.h"
 
 namespace {
 SettingsHooks installed_hooks;
@@ -162,6 +163,7 @@ int auto_save(const unsigned short* fredptr)
         auto_save_failed = 1;
         return written;
     }
+    note_frame_saved(path);
     if (save_settings_after_autosave() != 0)
         return 3;
     return 0;

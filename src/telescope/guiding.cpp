@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 
+#include "app/clock.h"
 #include "app/host.h"
 #include "app/messages.h"
 #include "app/state.h"
@@ -14,6 +16,9 @@
 #include "store/buffers.h"
 #include "store/settings_file.h"
 #include "telescope/centroid.h"
+#include "telescope/cloud_wait.h"
+#include "telescope/guide_options.h"
+#include "telescope/guide_record.h"
 #include "telescope/guide_telescope.h"
 
 namespace {
@@ -60,15 +65,24 @@ void remember_signal(const unsigned short* frame)
 
 // A window of noise still has a brightest sample and a centroid: a star
 // that has gone (clouds, a bump of the mount) must not be chased through
-// it. Faded below a quarter of its reference brightness, it is lost.
-bool star_faded(const unsigned short* frame)
+// it. Faded below a quarter of its reference brightness, it is gone; it is
+// waited for (cloud_wait.h) and lost only when the wait runs out.
+CloudWait cloud;
+
+void star_lost_message()
 {
-    if (reference_signal <= 0 || star_signal(frame, guide_x1, guide_y1) * 4 >= reference_signal)
-        return false;
     if (!selfguiding)
         host().message_box(
             "Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
-    return true;
+}
+
+// A star back from a cloud must be near its place: one the jump filter
+// would skip for ever is not guiding.
+bool near_reference()
+{
+    const int ex = (guide_x1 - xcent) * 1000 + (x1dec - xcentdec) * 100;
+    const int ey = (guide_y1 - ycent) * 1000 + (y1dec - ycentdec) * 100;
+    return std::abs(ex) <= guide_jump_limit && std::abs(ey) <= guide_jump_limit;
 }
 
 // Takes the star just found in `frame` as the guiding reference, tenths
@@ -80,6 +94,7 @@ void take_reference(const unsigned short* frame)
     x1dec = xcentdec;
     y1dec = ycentdec;
     remember_signal(frame);
+    cloud.reset();
 }
 } // namespace
 
@@ -112,16 +127,44 @@ int send_guide_pulse(const GuidePulse& pulse)
 int guide_telescope(const unsigned short* frame)
 {
     last_correction = {};
-    if (search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
-            != 0
-        || star_faded(frame)) {
+    const int signal = star_signal(frame, guide_x1, guide_y1);
+    bool gone = star_has_faded(signal, reference_signal);
+    if (!gone) {
+        const bool found
+            = search_guide_star(static_cast<std::int16_t>(guide_x1), static_cast<std::int16_t>(guide_y1), frame)
+            == 0;
+        if (!found && !cloud.paused()) {
+            guiding = selfguiding = tracking = 0;
+            return guide_star_lost;
+        }
+        gone = !found || (cloud.paused() && !near_reference());
+    }
+    switch (cloud.check(gone, program_clock().now_ms(), cloud_wait_seconds())) {
+    case CloudWait::Verdict::paused:
+        publish_guide_event(GuideEventKind::cloud_pause);
+        publish_paused_frame(signal);
+        return guide_ok;
+    case CloudWait::Verdict::waiting:
+        publish_paused_frame(signal);
+        return guide_ok;
+    case CloudWait::Verdict::gave_up:
+        publish_guide_event(GuideEventKind::cloud_gave_up);
+        star_lost_message();
         guiding = selfguiding = tracking = 0;
         return guide_star_lost;
+    case CloudWait::Verdict::resumed:
+        publish_guide_event(GuideEventKind::cloud_resume);
+        break;
+    case CloudWait::Verdict::clear:
+        break;
     }
     const GuideCorrection c = guide_correction(xcent, xcentdec, ycent, ycentdec);
     last_correction = c;
     x3 = c.x3;
     y3 = c.y3;
+    const int ra_ms = c.ra.moves() ? (c.ra.direction == e ? c.ra.ms : -c.ra.ms) : 0;
+    const int dec_ms = c.dec.moves() ? (c.dec.direction == n ? c.dec.ms : -c.dec.ms) : 0;
+    publish_guide_frame(c.skipped ? 0 : ra_ms, c.skipped ? 0 : dec_ms, star_signal(frame, xcent, ycent), c.skipped);
     if (c.skipped)
         return guide_ok;
     if (c.ra.moves() && send_guide_pulse(c.ra) != 0)
@@ -326,6 +369,9 @@ GuideFrame guiding_step()
         guide_x1 = xcent;
         guide_y1 = ycent;
         remember_signal(imageptr);
+        cloud.reset();
+        if (!end_loop)
+            begin_guide_run(GuideRunKind::guiding);
         fst = 0;
         set_text(info_caption, "Guiding Info");
         host().info_open();
@@ -376,6 +422,7 @@ void start_guiding()
     while (continuous)
         guiding_step();
 
+    end_guide_run();
     messages(51);
     host().info_close();
     // However it ended, the frames are full-size again.
@@ -449,6 +496,7 @@ int StartSelfGuide()
     if (search_guide_star(guide_x1, guide_y1, image) == 0)
         take_reference(image);
     host().info_update();
+    begin_guide_run(GuideRunKind::self_guiding);
     return 0;
 }
 

@@ -1,0 +1,378 @@
+#include "telescope/guide_graph_window.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include "display/night_vision_ui.h"
+#include "telescope/guide_options.h"
+#include "store/text_settings.h"
+
+namespace {
+const QColor ra_colour(90, 150, 255);
+const QColor dec_colour(235, 80, 80);
+const QColor star_colour(210, 190, 70);
+
+// The smallest of the ladder's ranges that holds `v` with a little room.
+double nice_range(double v)
+{
+    for (double r : { 0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 16.0, 32.0, 64.0 })
+        if (v * 1.1 <= r)
+            return r;
+    return 128.0;
+}
+
+QString figure(double v)
+{
+    return QString::number(v, 'f', 2);
+}
+
+int stored_span()
+{
+    const int s = text_setting_int("guide_graph_span", 100);
+    for (int choice : GuideGraphModel::spans)
+        if (choice == s)
+            return s;
+    return 100;
+}
+} // namespace
+
+GuideGraphView::GuideGraphView(const GuideGraphModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("guide_graph"));
+    setMinimumSize(320, 160);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void GuideGraphView::set_span(int frames)
+{
+    span_ = frames;
+    update();
+}
+
+void GuideGraphView::set_arcsec(bool on)
+{
+    arcsec_ = on;
+    update();
+}
+
+int GuideGraphView::next_span(int span, int steps)
+{
+    const auto* begin = std::begin(GuideGraphModel::spans);
+    const auto* end = std::end(GuideGraphModel::spans);
+    const auto at = std::find(begin, end, span);
+    const int index = at == end ? 1 : static_cast<int>(at - begin);
+    return GuideGraphModel::spans[std::clamp(index + steps, 0, static_cast<int>(end - begin) - 1)];
+}
+
+void GuideGraphView::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    // Back (away from the user) zooms in to fewer frames.
+    const int span = next_span(span_, delta > 0 ? -1 : 1);
+    event->accept();
+    if (span == span_)
+        return;
+    set_span(span);
+    if (on_span_changed)
+        on_span_changed(span);
+}
+
+void GuideGraphView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const bool night = night_colour(Qt::white) != QColor(Qt::white);
+    p.fillRect(rect(), night ? QColor(0, 0, 0) : QColor(18, 18, 26));
+    const QRect plot = rect().adjusted(44, 20, -8, -14);
+    const int n = std::min(span_, model_.size());
+    const int first = model_.size() - n;
+    const bool in_arcsec = arcsec_ && model_.scale().known();
+    const double kx = in_arcsec ? model_.scale().x : 1, ky = in_arcsec ? model_.scale().y : 1;
+
+    double largest = 0, largest_ms = 1, brightest = 1;
+    for (int i = first; i < model_.size(); ++i) {
+        const GuideRecord& r = model_.record(i);
+        if (r.measured())
+            largest = std::max({ largest, std::abs(r.dx * kx), std::abs(r.dy * ky) });
+        largest_ms = std::max({ largest_ms, std::abs(static_cast<double>(r.ra_ms)),
+            std::abs(static_cast<double>(r.dec_ms)) });
+        brightest = std::max(brightest, static_cast<double>(r.brightness));
+    }
+    const double range = nice_range(largest);
+    const double mid = plot.center().y() + 0.5;
+    const double half = plot.height() / 2.0;
+    auto y_of = [&](double v) { return mid - std::clamp(v / range, -1.0, 1.0) * half; };
+    const double slot = static_cast<double>(plot.width()) / span_;
+    // The newest frame at the right edge; older ones scroll off the left.
+    auto x_of = [&](int i) { return plot.left() + (span_ - (model_.size() - i)) * slot + slot / 2; };
+
+    // Grid, with the scale at the left.
+    const QColor grid = night_colour(QColor(70, 70, 90));
+    const QColor label = night_colour(QColor(170, 170, 190));
+    p.setPen(grid);
+    for (double f : { -1.0, -0.5, 0.0, 0.5, 1.0 }) {
+        const int y = static_cast<int>(y_of(f * range));
+        p.drawLine(plot.left(), y, plot.right(), y);
+        p.setPen(label);
+        p.drawText(QRect(0, y - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter,
+            QString::number(f * range, 'g', 3) + (in_arcsec ? QStringLiteral("\"") : QString()));
+        p.setPen(grid);
+    }
+
+    // Frames where a cloud hid the star are shaded.
+    for (int i = first; i < model_.size(); ++i)
+        if (model_.record(i).paused)
+            p.fillRect(QRectF(x_of(i) - slot / 2, plot.top(), slot, plot.height()), night_colour(QColor(45, 45, 60)));
+
+    // Corrections as bars from the middle line, RA left of Dec in each slot.
+    const double bar = std::max(1.0, slot / 2 - 0.5);
+    const double bar_scale = half * 0.45 / largest_ms;
+    QColor ra_bar = night_colour(ra_colour), dec_bar = night_colour(dec_colour);
+    ra_bar.setAlpha(110);
+    dec_bar.setAlpha(110);
+    for (int i = first; i < model_.size(); ++i) {
+        const GuideRecord& r = model_.record(i);
+        const double x = x_of(i) - slot / 2;
+        if (r.ra_ms != 0)
+            p.fillRect(QRectF(x, mid, bar, -r.ra_ms * bar_scale), ra_bar);
+        if (r.dec_ms != 0)
+            p.fillRect(QRectF(x + slot / 2, mid, bar, -r.dec_ms * bar_scale), dec_bar);
+    }
+
+    // The star's brightness over the whole height, then the two errors.
+    auto polyline = [&](const QPen& pen, auto value, bool measured_only) {
+        p.setPen(pen);
+        QPolygonF line;
+        auto flush = [&] {
+            if (line.size() > 1)
+                p.drawPolyline(line);
+            line.clear();
+        };
+        for (int i = first; i < model_.size(); ++i) {
+            const GuideRecord& r = model_.record(i);
+            if (measured_only && !r.measured()) {
+                flush();
+                continue;
+            }
+            line << QPointF(x_of(i), value(r));
+        }
+        flush();
+    };
+    QPen star_pen(night_colour(star_colour), 1, night ? Qt::DotLine : Qt::SolidLine);
+    polyline(
+        star_pen, [&](const GuideRecord& r) { return plot.bottom() - r.brightness / brightest * plot.height(); },
+        false);
+    polyline(QPen(night_colour(ra_colour), 1.6), [&](const GuideRecord& r) { return y_of(r.dx * kx); }, true);
+    polyline(QPen(night_colour(dec_colour), 1.6, night ? Qt::DashLine : Qt::SolidLine),
+        [&](const GuideRecord& r) { return y_of(r.dy * ky); }, true);
+
+    // Legend.
+    int x = plot.left();
+    auto key = [&](const QColor& colour, const QString& text) {
+        p.fillRect(QRect(x, 6, 14, 3), night_colour(colour));
+        p.setPen(label);
+        p.drawText(QPoint(x + 18, 12), text);
+        x += 22 + p.fontMetrics().horizontalAdvance(text) + 12;
+    };
+    key(ra_colour, QStringLiteral("RA/x"));
+    key(dec_colour, QStringLiteral("Dec/y"));
+    key(star_colour, QStringLiteral("Star"));
+    p.setPen(label);
+    p.drawText(QRect(plot.left(), 0, plot.width(), 18), Qt::AlignRight | Qt::AlignVCenter,
+        QStringLiteral("bars: corrections (up to %1 ms) - last %2 frames").arg(static_cast<int>(largest_ms)).arg(span_));
+}
+
+GuideGraphWindow::GuideGraphWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("guide_graph_window"));
+    setWindowTitle(QStringLiteral("Guiding Graph"));
+    auto* layout = new QVBoxLayout(this);
+    auto* controls = new QHBoxLayout;
+    span_box_ = new QComboBox(this);
+    span_box_->setObjectName(QStringLiteral("guide_span"));
+    for (int s : GuideGraphModel::spans)
+        span_box_->addItem(QStringLiteral("Last %1 frames").arg(s), s);
+    units_box_ = new QComboBox(this);
+    units_box_->setObjectName(QStringLiteral("guide_units"));
+    units_box_->addItem(QStringLiteral("Pixels"));
+    units_box_->addItem(QStringLiteral("Arcseconds"));
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("guide_state"));
+    controls->addWidget(span_box_);
+    controls->addWidget(units_box_);
+    controls->addWidget(state_, 1);
+    layout->addLayout(controls);
+    view_ = new GuideGraphView(model_, this);
+    layout->addWidget(view_, 1);
+    figures_ = new QLabel(this);
+    figures_->setObjectName(QStringLiteral("guide_figures"));
+    figures_->setTextFormat(Qt::PlainText);
+    QFont mono = figures_->font();
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("monospace"));
+    figures_->setFont(mono);
+    layout->addWidget(figures_);
+
+    const int span = stored_span();
+    view_->set_span(span);
+    span_box_->setCurrentIndex(span_box_->findData(span));
+    const bool arcsec = text_setting_bool("guide_graph_arcsec", false);
+    view_->set_arcsec(arcsec);
+    units_box_->setCurrentIndex(arcsec ? 1 : 0);
+    connect(span_box_, &QComboBox::activated, this, [this] { choose_span(span_box_->currentData().toInt()); });
+    connect(units_box_, &QComboBox::activated, this, [this] { choose_units(units_box_->currentIndex() == 1); });
+    view_->on_span_changed = [this](int s) {
+        span_box_->setCurrentIndex(span_box_->findData(s));
+        set_text_setting("guide_graph_span", static_cast<double>(s));
+        update_figures();
+    };
+    model_.set_scale(guide_frame_scale());
+    update_figures();
+    resize(600, 380);
+}
+
+GuideGraphWindow::~GuideGraphWindow()
+{
+    remove_guide_observer(this);
+}
+
+void GuideGraphWindow::choose_span(int frames)
+{
+    view_->set_span(frames);
+    set_text_setting("guide_graph_span", static_cast<double>(frames));
+    save_text_settings();
+    update_figures();
+}
+
+void GuideGraphWindow::choose_units(bool arcsec)
+{
+    view_->set_arcsec(arcsec);
+    set_text_setting_bool("guide_graph_arcsec", arcsec);
+    save_text_settings();
+    update_figures();
+}
+
+QString GuideGraphWindow::figures_text() const
+{
+    const bool arcsec = view_->arcsec() && model_.scale().known();
+    const QString unit = arcsec ? QStringLiteral("\"") : QStringLiteral(" px");
+    auto row = [&](const QString& title, const GuideFigures& f, int frames) {
+        return QStringLiteral("%1 RMS RA/x %2%7  Dec/y %3%7  total %4%7  peak %5%7  frames %6")
+            .arg(title, figure(f.rms_x), figure(f.rms_y), figure(f.rms), figure(f.peak))
+            .arg(frames)
+            .arg(unit);
+    };
+    const int shown = std::min(view_->span(), model_.size());
+    QString text = row(QStringLiteral("Since start:   "), model_.since_start(arcsec), model_.total_frames());
+    text += '\n' + row(QStringLiteral("Shown (%1): ").arg(view_->span(), 3), model_.over_last(view_->span(), arcsec),
+                       shown);
+    if (view_->arcsec() && !model_.scale().known())
+        text += QStringLiteral("\nArcseconds need the focal length: figures in pixels.");
+    return text;
+}
+
+void GuideGraphWindow::update_figures()
+{
+    figures_->setText(figures_text());
+}
+
+void GuideGraphWindow::guide_run_started(const GuideRunInfo& info)
+{
+    model_.clear();
+    model_.set_scale(info.scale);
+    state_->setText(info.kind == GuideRunKind::guiding ? QStringLiteral("Guiding") : QStringLiteral("Self-guiding"));
+    update_figures();
+    view_->update();
+    if (guide_graph_opens_itself() && !isVisible()) {
+        show();
+        raise();
+    }
+}
+
+void GuideGraphWindow::guide_frame(const GuideRecord& record)
+{
+    model_.add(record);
+    if (record.brightness > 0)
+        state_->setText(QStringLiteral("%1  star %2").arg(record.paused ? QStringLiteral("Paused: star faded")
+                                                                          : QStringLiteral("Guiding"))
+                            .arg(record.brightness));
+    update_figures();
+    view_->update();
+}
+
+void GuideGraphWindow::guide_event(const GuideEvent& event)
+{
+    switch (event.kind) {
+    case GuideEventKind::dither:
+        state_->setText(QStringLiteral("Dither to %1, %2 px").arg(figure(event.x), figure(event.y)));
+        break;
+    case GuideEventKind::settled:
+        state_->setText(QStringLiteral("Settled"));
+        break;
+    case GuideEventKind::settle_timeout:
+        state_->setText(QStringLiteral("Not settled in time"));
+        break;
+    case GuideEventKind::cloud_pause:
+        state_->setText(QStringLiteral("Paused: star faded"));
+        break;
+    case GuideEventKind::cloud_resume:
+        state_->setText(QStringLiteral("Star back: guiding"));
+        break;
+    case GuideEventKind::cloud_gave_up:
+        state_->setText(QStringLiteral("Star lost"));
+        break;
+    case GuideEventKind::exposure_start:
+        state_->setText(QStringLiteral("Exposing %1").arg(QString::fromStdString(event.file)));
+        break;
+    case GuideEventKind::exposure_end:
+        state_->setText(QStringLiteral("Saved %1").arg(QString::fromStdString(event.file)));
+        break;
+    }
+}
+
+void GuideGraphWindow::guide_run_ended()
+{
+    state_->setText(QStringLiteral("Stopped"));
+}
+
+namespace {
+QPointer<GuideGraphWindow> the_graph;
+QPointer<QWidget> the_frame;
+} // namespace
+
+void install_guide_graph(QWidget* frame)
+{
+    the_frame = frame;
+    if (!the_graph) {
+        the_graph = new GuideGraphWindow(frame);
+        add_guide_observer(the_graph.data());
+    }
+}
+
+GuideGraphWindow* guide_graph()
+{
+    return the_graph.data();
+}
+
+void show_guide_graph()
+{
+    if (!the_graph)
+        install_guide_graph(the_frame);
+    the_graph->show();
+    the_graph->raise();
+    the_graph->activateWindow();
+}
