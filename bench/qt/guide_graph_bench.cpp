@@ -40,6 +40,21 @@ void add_and_repaint(benchmark::State& state)
     }
 }
 BENCHMARK(add_and_repaint)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
+
+// The plot alone, to tell its drawing from the window's widgets.
+void plot_only(benchmark::State& state)
+{
+    GuideGraphWindow window;
+    window.resize(600, 380);
+    window.show();
+    window.view().set_span(static_cast<int>(state.range(0)));
+    for (int i = 0; i < GuideGraphModel::capacity; ++i)
+        window.guide_frame(record_at(i));
+    QApplication::processEvents();
+    for (auto _ : state)
+        window.view().repaint();
+}
+BENCHMARK(plot_only)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv)

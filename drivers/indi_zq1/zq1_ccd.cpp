@@ -46,7 +46,6 @@ Zq1Ccd::Zq1Ccd()
     // Set here, before any client asks: properties made from them in
     // initProperties() would otherwise miss the capabilities.
     SetCCDCapability(CCD_CAN_ABORT | CCD_CAN_BIN);
-    camera_.post([] { reset_program_state(); });
 }
 
 Zq1Ccd::~Zq1Ccd()
@@ -123,8 +122,7 @@ bool Zq1Ccd::Connect()
         // The simulated ZQ1 on the sky model, behind a cable the simulation
         // tab can pull out. The sky follows the snooped mount: no drift of
         // its own and no star planted at the target.
-        sim::SimCamera& camera = sim::install_simulated_camera();
-        cable_ = std::make_unique<zq1::CableTransport>(camera);
+        cable_ = std::make_unique<zq1::CableTransport>(sim::simulated_camera());
     }
     if (cable_)
         cable_->set_plugged(true);
@@ -135,6 +133,13 @@ bool Zq1Ccd::Connect()
     std::future<std::string> answer = looked.get_future();
     zq1::CableTransport* cable = cable_.get();
     camera_.post([simulated, cable, &looked] {
+        // The core's state starts here, on the thread that owns it: the
+        // device itself is built while the program's globals may still be
+        // under construction.
+        static bool state_made = false;
+        if (!state_made)
+            reset_program_state();
+        state_made = true;
         got_vn = 0;
         if (simulated) {
             std::lock_guard lock(sim::sky_mutex());

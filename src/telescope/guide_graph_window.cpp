@@ -138,18 +138,18 @@ void GuideGraphView::paintEvent(QPaintEvent*)
             p.fillRect(QRectF(x_of(i) - slot / 2, plot.top(), slot, plot.height()), night_colour(QColor(45, 45, 60)));
 
     // Corrections as bars from the middle line, RA left of Dec in each slot.
-    const double bar = std::max(1.0, slot / 2 - 0.5);
+    const double bar = std::max(1.0, slot / 2);
     const double bar_scale = half * 0.45 / largest_ms;
     QColor ra_bar = night_colour(ra_colour), dec_bar = night_colour(dec_colour);
-    ra_bar.setAlpha(110);
-    dec_bar.setAlpha(110);
+    ra_bar.setAlpha(150);
+    dec_bar.setAlpha(150);
     for (int i = first; i < model_.size(); ++i) {
         const GuideRecord& r = model_.record(i);
         const double x = x_of(i) - slot / 2;
         if (r.ra_ms != 0)
-            p.fillRect(QRectF(x, mid, bar, -r.ra_ms * bar_scale), ra_bar);
+            p.fillRect(QRectF(x, mid, bar, -r.ra_ms * bar_scale).normalized(), ra_bar);
         if (r.dec_ms != 0)
-            p.fillRect(QRectF(x + slot / 2, mid, bar, -r.dec_ms * bar_scale), dec_bar);
+            p.fillRect(QRectF(x + slot / 2, mid, bar, -r.dec_ms * bar_scale).normalized(), dec_bar);
     }
 
     // The star's brightness over the whole height, then the two errors.
@@ -171,25 +171,32 @@ void GuideGraphView::paintEvent(QPaintEvent*)
         }
         flush();
     };
-    QPen star_pen(night_colour(star_colour), 1, night ? Qt::DotLine : Qt::SolidLine);
-    polyline(
-        star_pen, [&](const GuideRecord& r) { return plot.bottom() - r.brightness / brightest * plot.height(); },
-        false);
-    polyline(QPen(night_colour(ra_colour), 1.6), [&](const GuideRecord& r) { return y_of(r.dx * kx); }, true);
-    polyline(QPen(night_colour(dec_colour), 1.6, night ? Qt::DashLine : Qt::SolidLine),
-        [&](const GuideRecord& r) { return y_of(r.dy * ky); }, true);
+    // One-pixel cosmetic pens: wider or dashed lines go through the stroker
+    // and cost several times as much. In night vision the two axes differ in
+    // brightness, the star's line is dimmest.
+    auto pen = [](const QColor& c) {
+        QPen p(c, 0);
+        p.setCosmetic(true);
+        return p;
+    };
+    const QColor ra_line = night ? QColor(200, 0, 0) : ra_colour;
+    const QColor dec_line = night ? QColor(110, 0, 0) : dec_colour;
+    polyline(pen(night_colour(star_colour).darker(night ? 160 : 100)),
+        [&](const GuideRecord& r) { return plot.bottom() - r.brightness / brightest * plot.height(); }, false);
+    polyline(pen(ra_line), [&](const GuideRecord& r) { return y_of(r.dx * kx); }, true);
+    polyline(pen(dec_line), [&](const GuideRecord& r) { return y_of(r.dy * ky); }, true);
 
     // Legend.
     int x = plot.left();
     auto key = [&](const QColor& colour, const QString& text) {
-        p.fillRect(QRect(x, 6, 14, 3), night_colour(colour));
+        p.fillRect(QRect(x, 6, 14, 3), colour);
         p.setPen(label);
         p.drawText(QPoint(x + 18, 12), text);
         x += 22 + p.fontMetrics().horizontalAdvance(text) + 12;
     };
-    key(ra_colour, QStringLiteral("RA/x"));
-    key(dec_colour, QStringLiteral("Dec/y"));
-    key(star_colour, QStringLiteral("Star"));
+    key(ra_line, QStringLiteral("RA/x"));
+    key(dec_line, QStringLiteral("Dec/y"));
+    key(night_colour(star_colour).darker(night ? 160 : 100), QStringLiteral("Star"));
     p.setPen(label);
     p.drawText(QRect(plot.left(), 0, plot.width(), 18), Qt::AlignRight | Qt::AlignVCenter,
         QStringLiteral("bars: corrections (up to %1 ms) - last %2 frames").arg(static_cast<int>(largest_ms)).arg(span_));

@@ -37,14 +37,14 @@ protected:
     {
         client->switch_on(ccd, "SIMULATION", "ENABLE");
         client->switch_on(ccd, "CONNECTION", "CONNECT");
-        ASSERT_TRUE(client->wait_state(ccd + ".CONNECTION", IPS_OK, 10s));
+        ASSERT_TRUE(client->wait_state(ccd + ".CONNECTION", IPS_OK, 30s));
         ASSERT_TRUE(client->wait_state(ccd + ".CCD_EXPOSURE", IPS_IDLE, 10s));
     }
 
     void bin(int n)
     {
         client->numbers(ccd, "CCD_BINNING", { { "HOR_BIN", n }, { "VER_BIN", n } });
-        ASSERT_TRUE(client->wait_state(ccd + ".CCD_BINNING", IPS_OK, 5s));
+        ASSERT_TRUE(client->wait_state(ccd + ".CCD_BINNING", IPS_OK, 15s));
     }
 
     void expose(double seconds)
@@ -53,7 +53,7 @@ protected:
     }
 
     // The next frame (the `count`-th of the session), read with cfitsio.
-    indi_test::FitsImage frame(std::size_t count, std::chrono::milliseconds within = 15s)
+    indi_test::FitsImage frame(std::size_t count, std::chrono::milliseconds within = 30s)
     {
         if (!client->wait_blobs(count, within)) {
             indi_test::FitsImage none;
