@@ -19,6 +19,7 @@
 #include "sim/in_process_port.h"
 #include "sim/sim.h"
 #include "sim/simulated_mount.h"
+#include "sim/sky_model_sky.h"
 #include "store/autosave.h"
 #include "store/buffers.h"
 #include "store/settings_file.h"
@@ -28,19 +29,6 @@
 #include "ui_test_env.h"
 
 namespace {
-// The mount moves the sky the camera renders.
-class SharedSky : public sim::MountSky {
-public:
-    explicit SharedSky(sim::SkyModel& sky) : sky_(sky) {}
-    void move_pointing(double dx, double dy) override { sky_.move_pointing(dx, dy); }
-    void point_at(double ra, double dec) override { sky_.point_at(ra, dec); }
-    double ra_hours() const override { return sky_.ra_hours(); }
-    double dec_degrees() const override { return sky_.dec_degrees(); }
-
-private:
-    sim::SkyModel& sky_;
-};
-
 sim::SkySettings one_star_sky()
 {
     sim::SkySettings s;
@@ -54,7 +42,7 @@ struct Rig {
     UiTestEnv env;
     sim::SkyModel sky { one_star_sky() };
     sim::SimCamera camera { sky };
-    SharedSky mount_sky { sky };
+    sim::SkyModelSky mount_sky { sky };
     sim::SimulatedMount mount { mount_sky };
     sim::InProcessSerialPort port { mount };
     int shown = 0;
