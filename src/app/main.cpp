@@ -11,6 +11,9 @@
 #include "app/state.h"
 #include "devices/qt_serial_port.h"
 #include "devices/usb_camera_transport.h"
+#include "indi/indi_link.h"
+#include "indi/indi_telescope_link.h"
+#include "sim/mount_follower.h"
 #include "sim/sim.h"
 #include "sim/telescope_pty.h"
 #include "telescope/serial_port.h"
@@ -36,6 +39,8 @@ int main(int argc, char** argv)
     QtSerialPort serial;
     set_serial_port(&serial);
 
+    register_indi_telescope_link();
+
     const char* simulator = std::getenv("QUILLON_SIMULATOR");
     if (simulator != nullptr && std::strcmp(simulator, "1") == 0) {
         // The simulated camera and telescope share one sky; the telescope
@@ -51,6 +56,11 @@ int main(int argc, char** argv)
             telescope = 'l';
             slewcom = static_cast<char>('0' + (com > 0 ? com : 1));
         }
+        // With an INDI mount chosen, the simulated sky follows what that
+        // mount reports: its go-tos, guide pulses and hand moves.
+        static sim::MountFollower follower(sim::shared_sky());
+        set_indi_position_listener(
+            [](double ra, double dec, bool slewing) { follower.reported(ra, dec, slewing); });
     } else {
         // The real camera; the bus is first looked at by the first camera
         // command. A download blocks input, as the camera command wants, but

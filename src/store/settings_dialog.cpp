@@ -15,7 +15,9 @@
 
 #include "app/messages.h"
 #include "app/state.h"
+#include "indi/indi_telescope_link.h"
 #include "store/settings_values.h"
+#include "ui/indi_panels.h"
 
 
 namespace {
@@ -75,6 +77,11 @@ TINIDialog::TINIDialog(QWidget* parent)
         interface->layout()->addWidget(radio(
             l.id, l.text, [letter] { return telescope == letter; }, [letter] { telescope = letter; }));
     }
+    // A mount on an INDI server, beside the two serial links.
+    QAbstractButton* indi = radio(
+        0, "INDI", [] { return telescope == indi_telescope_kind; }, [] { telescope = indi_telescope_kind; });
+    indi->setObjectName(QStringLiteral("indi_interface"));
+    interface->layout()->addWidget(indi);
     grid->addWidget(interface, 0, 1);
 
     auto* ports = group("Select Com Port", this);
@@ -208,7 +215,8 @@ TINIDialog::TINIDialog(QWidget* parent)
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 4, 0, 1, 4);
+    grid->addLayout(buttons, 5, 0, 1, 4);
+    grid->addWidget(new IndiSettingsBox(this), 4, 0, 1, 4);
 
     refresh();
 }

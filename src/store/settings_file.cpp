@@ -21,6 +21,7 @@
 #include "app/state.h"
 #include "store/image_io.h"
 #include "store/settings_values.h"
+#include "store/text_settings.h"
 
 namespace {
 
@@ -211,6 +212,10 @@ Applied apply_records(std::span<const unsigned char> bytes)
     if (interface != 'l' && interface != 'n' && interface != 'b')
         return Applied::needs_repair;
     telescope = interface;
+    // The INDI link has no letter in this file (its readers know three); it
+    // is stored as "None" with the choice in the text settings.
+    if (interface == 'n' && text_setting("telescope_link") == "indi")
+        telescope = 'i';
     const char interrupts = r.letter();
     if (interrupts != '1' && interrupts != '0')
         return Applied::needs_repair;
@@ -271,7 +276,7 @@ std::vector<unsigned char> settings_bytes()
     out.u16(backlashx);
     out.u16(backlashy);
     out.one_zero(ignore_small);
-    out.letter(telescope);
+    out.letter(telescope == 'i' ? 'n' : telescope);
     out.one_zero(disable_interrupts);
     out.u16(hystx);
     out.u16(hysty);
@@ -307,6 +312,13 @@ int SaveINIFile(const char* fileTitle)
     const std::filesystem::path path(fileTitle);
     if (path.has_parent_path())
         ensure_folder(path.parent_path().string());
+    // The INDI choice lives in the text settings (see the load); the file
+    // is written only when the choice changes it.
+    const std::string link = telescope == 'i' ? "indi" : "";
+    if (text_setting("telescope_link") != link) {
+        set_text_setting("telescope_link", link);
+        save_text_settings();
+    }
     const std::vector<unsigned char> bytes = settings_bytes();
     return write_file_atomically(path.string(), bytes.data(), bytes.size()) ? settings_ok : settings_write_failed;
 }

@@ -127,6 +127,8 @@ int send_guide_pulse(const GuidePulse& pulse)
 int guide_telescope(const unsigned short* frame)
 {
     last_correction = {};
+    if (!telescope_link().healthy())
+        return guide_link_failed;
     const int signal = star_signal(frame, guide_x1, guide_y1);
     bool gone = star_has_faded(signal, reference_signal);
     if (!gone) {

@@ -18,8 +18,10 @@
 #include "app/host.h"
 #include "app/state.h"
 #include "app/text_field.h"
+#include "indi/indi_telescope_link.h"
 #include "telescope/telescope_control.h"
 #include "ui/dialog_controls.h"
+#include "ui/indi_panels.h"
 
 // ---------------------------------------------------------------- arrows
 
@@ -134,6 +136,8 @@ TMTDialog::TMTDialog(QWidget* parent)
     coordinates->addWidget(goto_coord_button, 0, 5, 2, 1);
     left->addLayout(coordinates);
 
+    if (telescope == indi_telescope_kind)
+        left->addWidget(new IndiStatusPanel(this));
     left->addWidget(new QLabel(QStringLiteral("Info from Scope"), this));
     info_ = new QPlainTextEdit(this);
     info_->setObjectName(QStringLiteral("117"));

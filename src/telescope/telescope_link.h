@@ -57,6 +57,11 @@ public:
     // the link failed (reported, link closed).
     virtual bool guide_pulse(char direction, int ms) = 0;
 
+    // Whether the mount is still there, asked once a guide frame: a link
+    // that can lose its mount between pulses (a network) checks here and
+    // reports the loss like a failed pulse.
+    virtual bool healthy() { return true; }
+
     // Hand moves: start moving towards `direction` (as for guide_pulse) at
     // `rate` ('S' slew, 'M' find, 'C' centre, 'G' guide); it runs until
     // stop_move(), which stops every direction.
