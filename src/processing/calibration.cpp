@@ -164,10 +164,10 @@ int calibration_file_from_bytes(std::span<const unsigned char> file, unsigned sh
         native_to_samples(file.data(), width1, height1, dest);
         return calibration_ok;
     }
-    unsigned offset = 0;
-    if (!check_fits_header(file.data(), file.size(), binned != 0, &offset))
+    FitsData how;
+    if (!check_fits_header(file.data(), file.size(), binned != 0, &how))
         return calibration_bad_file;
-    fits_to_samples(file.data() + fits_header_length, width1, height1, offset, dest);
+    fits_to_samples(file.data() + fits_header_length, width1, height1, how, dest);
     return calibration_ok;
 }
 

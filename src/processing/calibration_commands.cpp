@@ -24,22 +24,28 @@ namespace {
 FileRequest image_file_request()
 {
     FileRequest request;
-    if (load_darkframe)
+    if (load_darkframe) {
+        request.kind = FileKind::dark;
         request.title = QStringLiteral("Select Dark Frame");
-    else if (load_flatfield)
+    } else if (load_flatfield) {
+        request.kind = FileKind::flat;
         request.title = QStringLiteral("Select Auto-Flat File");
-    else if (load_comparison)
+    } else if (load_comparison) {
+        request.kind = FileKind::comparison;
         request.title = QStringLiteral("Load Comparison Image");
-    else if (delete_file)
+    } else if (delete_file) {
         request.title = QStringLiteral("Delete File");
-    else if (merge_type == 's')
+    } else if (merge_type == 's') {
+        request.kind = FileKind::dark;
         request.title = QStringLiteral("Select Image to Subtract (Dark Frame)");
-    else if (merge_type == 'f')
+    } else if (merge_type == 'f') {
+        request.kind = FileKind::flat;
         request.title = QStringLiteral("Select Flat Field to Apply");
-    else if (merge_type == 'a')
+    } else if (merge_type == 'a') {
         request.title = QStringLiteral("Select Image to Average with");
-    else
+    } else {
         request.title = QStringLiteral("Open");
+    }
     request.filters = { QStringLiteral("Vantrel (~*)"), QStringLiteral("FITS files (*.FIT *.fit)"),
         QStringLiteral("All Files (*)") };
     request.filter_index = Filter_Index;

@@ -141,6 +141,25 @@ bool shown_frame_is_auto_saved()
     return auto_save_fits && !(guiding || training || tracking || focus_mode);
 }
 
+namespace {
+bool settings_failure_reported = false;
+} // namespace
+
+bool settings_failure_to_report(int auto_save_result)
+{
+    if (auto_save_result == 0)
+        settings_failure_reported = false;
+    if (auto_save_result != 3 || settings_failure_reported)
+        return false;
+    settings_failure_reported = true;
+    return true;
+}
+
+void forget_settings_failure_report()
+{
+    settings_failure_reported = false;
+}
+
 int auto_save(const unsigned short* fredptr)
 {
     update_auto_save_dir();

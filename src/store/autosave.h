@@ -18,6 +18,13 @@ extern int auto_save_failed;
 // the frame is no guide or focus frame (a window read over the last frame).
 bool shown_frame_is_auto_saved();
 
+// Whether a result of auto_save() calls for the settings-write message now.
+// A settings file that cannot be written fails every auto-save the same way:
+// the user is told once, and again only after a good write in between.
+bool settings_failure_to_report(int auto_save_result);
+// Forgets that the failure was reported (program start, each test).
+void forget_settings_failure_report();
+
 // Whether the image in memory came from an exposure of this run: the
 // exposure loop sets start_exp, showing the frame sets end_exp. Auto-save
 // stamps such a frame with its mid-exposure time and any other frame with

@@ -109,6 +109,7 @@ void TQuillonWindow::CmFileSave()
     FileRequest request;
     request.save = true;
     if (save_tif) {
+        request.kind = FileKind::tiff;
         request.title = QStringLiteral("Save as Tiff file");
         request.filters = { QStringLiteral("Tiff file (*.TIF) (*.TIF *.tif)"), all_filter_save };
         request.default_suffix = QStringLiteral("TIF");
@@ -191,6 +192,10 @@ void TQuillonWindow::CmSaveAsFits()
         messages(49);
         return;
     }
+    // The image is written either way; a settings file that cannot be
+    // written would lose the numbering at the next start.
+    if (settings_failure_to_report(result))
+        messages(24);
     // The quick save asks nothing: the status bar tells where the image went.
     if (auto* frame = qobject_cast<QMainWindow*>(window()); frame != nullptr && frame->statusBar() != nullptr)
         frame->statusBar()->showMessage(

@@ -14,6 +14,7 @@
 #include "app/text_field.h"
 #include "store/atomic_file.h"
 #include "store/buffers.h"
+#include "store/fits_keywords.h"
 #include "store/image_io.h"
 
 namespace {
@@ -233,8 +234,45 @@ int SaveFITSFile(const char* fileTitle, const unsigned short* fredptr, const cha
     return write_file_atomically(fileTitle, file.data(), file.size()) ? 0 : 1;
 }
 
+namespace {
+int decode_foreign_header(const unsigned char* header, FitsHeaderValues& out)
+{
+    if (!read_foreign_fits_header(header, &out.binned, &out.data))
+        return 2;
+    const auto text = [header](const char* keyword, char* field, std::size_t capacity) {
+        field[0] = '\0';
+        fits_keyword_text(header, fits_cards, keyword, field, capacity);
+    };
+    const auto number = [header](const char* keyword) {
+        return fits_keyword_number(header, fits_cards, keyword).value_or(0.0);
+    };
+    text("OBJECT", out.obj, sizeof out.obj);
+    text("TELESCOP", out.tel, sizeof out.tel);
+    text("INSTRUME", out.ins, sizeof out.ins);
+    text("OBSERVER", out.obs, sizeof out.obs);
+    text("ORIGIN", out.src, sizeof out.src);
+    text("DATE-OBS", out.date, sizeof out.date);
+    text("TIME-OBS", out.time, sizeof out.time);
+    text("FILTER", out.filter, sizeof out.filter);
+    for (auto& entry : out.history)
+        entry[0] = '\0';
+    fits_commentary(header, fits_cards, "HISTORY", out.his, sizeof out.his);
+    fits_commentary(header, fits_cards, "COMMENT", out.com, sizeof out.com);
+    // Written back as it came: unsigned without an offset when BZERO is 0.
+    out.sbig = out.data.zero == 0;
+    out.pixwidth = number("PIXWIDTH");
+    out.pixheight = number("PIXHEIGH");
+    out.exptime = number("EXPTIME");
+    out.focallen = number("FOCALLEN");
+    out.aperture = number("APERTURE");
+    return 0;
+}
+} // namespace
+
 int decode_fits_header(const unsigned char* header, FitsHeaderValues& out)
 {
+    if (!fits_layout_is_ours(header))
+        return decode_foreign_header(header, out);
     if (!card_has(header, 2, 29, "16") || !card_has(header, 3, 30, "2"))
         return 2;
     if (!card_has(header, 4, 28, "376") && !card_has(header, 4, 28, "75") && !card_has(header, 4, 30, "2"))
@@ -265,6 +303,7 @@ int decode_fits_header(const unsigned char* header, FitsHeaderValues& out)
     trim_trailing_blanks(out.his);
     trim_trailing_blanks(out.com);
     out.sbig = card_has(header, 36, 1, bzero_zero);
+    out.data = FitsData { out.sbig ? 0L : long(fits_offset), false };
     out.pixwidth = read_number(header, 38);
     out.pixheight = read_number(header, 39);
     out.exptime = read_number(header, 41);
@@ -323,7 +362,6 @@ int fits_file_from_bytes(std::span<const unsigned char> bytes, unsigned short* f
     binned = values.binned ? 1 : 0;
     binned21 = values.binned ? 0 : 1;
     highres_intl = highres_nonintl = 0;
-    fits_to_samples(
-        bytes.data() + fits_header_length, width1, height1, FITS_SBIG ? 0u : fits_offset, fredptr);
+    fits_to_samples(bytes.data() + fits_header_length, width1, height1, values.data, fredptr);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <span>
 
+#include "store/image_io.h"
+
 constexpr int fits_card = 80;
 constexpr int fits_cards = 72;
 constexpr std::size_t fits_block = 2880;
@@ -38,10 +40,14 @@ struct FitsHeaderValues {
     char his[257], com[257];
     char filter[73];
     bool sbig = false;
+    FitsData data; // how the stored values become samples
     double pixwidth = 0, pixheight = 0, exptime = 0, focallen = 0, aperture = 0;
 };
 
-// Checks and reads the 72 cards at `header` (5,760 bytes). 0 or 2.
+// Checks and reads the 72 cards at `header` (5,760 bytes): this program's
+// by position, another program's by keyword (see read_foreign_fits_header;
+// its texts and numbers come from the cards of the same names, FITS_SBIG
+// follows its BZERO of 0, the history list stays empty). 0 or 2.
 int decode_fits_header(const unsigned char* header, FitsHeaderValues& out);
 // Stores the values in the globals (not the camera-mode flags).
 void apply_fits_header(const FitsHeaderValues& values);

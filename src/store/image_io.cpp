@@ -12,6 +12,8 @@
 
 #include "app/state.h"
 #include "store/buffers.h"
+#include "store/fits_file.h"
+#include "store/fits_keywords.h"
 
 ImageFileKind kind_for_length(std::uintmax_t length)
 {
@@ -23,6 +25,7 @@ ImageFileKind kind_for_length(std::uintmax_t length)
     case fits_binned_length:
         return ImageFileKind::fits_binned;
     case fits_full_length:
+    case fits_full_standard_length:
         return ImageFileKind::fits_full;
     default:
         return ImageFileKind::unknown;
@@ -92,25 +95,80 @@ bool card_has(const unsigned char* header, int card, int first_column, const cha
 }
 } // namespace
 
+bool fits_layout_is_ours(const unsigned char* header)
+{
+    // The one card of ours other programs would not put there by chance.
+    return card_has(header, 36, 1, "BZERO   =");
+}
+
+bool read_foreign_fits_header(const unsigned char* header, bool* binned, FitsData* data)
+{
+    const auto number = [header](const char* keyword) { return fits_keyword_number(header, fits_cards, keyword); };
+    // The data follow the header's last block: 5,760 bytes only when END is
+    // in the second one.
+    const int end = fits_end_card(header, fits_cards);
+    if (end <= fits_cards / 2 || fits_keyword_logical(header, fits_cards, "SIMPLE") != true)
+        return false;
+    if (number("BITPIX") != 16.0 || number("NAXIS") != 2.0)
+        return false;
+    const auto width = number("NAXIS1");
+    const auto height = number("NAXIS2");
+    if (width == double(binned_width) && height == double(binned_height))
+        *binned = true;
+    else if (width == double(full_width) && height == double(full_height))
+        *binned = false;
+    else
+        return false;
+    if (fits_find_card(header, fits_cards, "BSCALE") != nullptr && number("BSCALE") != 1.0)
+        return false;
+    double zero = 0.0;
+    if (fits_find_card(header, fits_cards, "BZERO") != nullptr) {
+        const auto value = number("BZERO");
+        if (!value || *value != static_cast<double>(static_cast<long>(*value)) || *value < -65535.0
+            || *value > 98303.0)
+            return false;
+        zero = *value;
+    }
+    data->zero = static_cast<long>(zero);
+    data->signed_values = true;
+    return true;
+}
+
 bool check_fits_header(
-    const unsigned char* header, std::size_t length, bool binned_geometry, unsigned* offset)
+    const unsigned char* header, std::size_t length, bool binned_geometry, FitsData* data)
 {
     if (length < fits_header_length)
         return false;
+    if (!fits_layout_is_ours(header)) {
+        bool binned_axes = false;
+        return read_foreign_fits_header(header, &binned_axes, data) && binned_axes == binned_geometry;
+    }
     if (!card_has(header, 2, 29, "16") || !card_has(header, 3, 30, "2"))
         return false;
     if (!card_has(header, 4, 28, binned_geometry ? "376" : "752"))
         return false;
     if (!card_has(header, 5, 28, binned_geometry ? "290" : "580"))
         return false;
-    *offset = card_has(header, 36, 1, "BZERO   =   +0.0000000000E+00") ? 0u : 32768u;
+    data->zero = card_has(header, 36, 1, "BZERO   =   +0.0000000000E+00") ? 0 : 32768;
+    data->signed_values = false;
     return true;
 }
 
-void fits_to_samples(const unsigned char* __restrict data, int width, int height, unsigned offset,
+void fits_to_samples(const unsigned char* __restrict data, int width, int height, const FitsData& how,
     unsigned short* __restrict dest)
 {
     const std::size_t count = static_cast<std::size_t>(width) * height;
+    // Signed values plus 32,768 are the unsigned values with the top bit
+    // flipped: the same as this program's offset files.
+    const bool modular = !how.signed_values || how.zero == 32768;
+    if (!modular) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const long stored = static_cast<std::int16_t>(static_cast<std::uint16_t>(data[2 * i] << 8 | data[2 * i + 1]));
+            dest[i] = static_cast<unsigned short>(std::clamp(stored + how.zero, 0L, 65535L));
+        }
+        return;
+    }
+    const unsigned offset = static_cast<unsigned>(how.zero) & 0xFFFFu;
     std::size_t i = 0;
     if (std::endian::native == std::endian::little && (offset == 0 || offset == 32768)) {
         // Four samples at a time: swap the bytes of each 16-bit lane; adding
@@ -149,10 +207,10 @@ SecondLoad second_image_from_bytes(std::span<const unsigned char> file, unsigned
         native_to_samples(file.data(), width1, height1, dest);
         return SecondLoad::ok;
     }
-    unsigned offset = 0;
-    if (!check_fits_header(file.data(), file.size(), binned != 0, &offset))
+    FitsData how;
+    if (!check_fits_header(file.data(), file.size(), binned != 0, &how))
         return SecondLoad::header_mismatch;
-    fits_to_samples(file.data() + fits_header_length, width1, height1, offset, dest);
+    fits_to_samples(file.data() + fits_header_length, width1, height1, how, dest);
     return SecondLoad::ok;
 }
 

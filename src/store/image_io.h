@@ -13,6 +13,10 @@ constexpr std::uintmax_t native_binned_length = 218080;
 constexpr std::uintmax_t native_full_length = 872320;
 constexpr std::uintmax_t fits_binned_length = 224640;
 constexpr std::uintmax_t fits_full_length = 878880;
+// A full frame as other programs write it: two header blocks and the data
+// in whole 2,880-byte blocks. (The binned frame's standard length is
+// fits_binned_length already.)
+constexpr std::uintmax_t fits_full_standard_length = 878400;
 // Two 2,880-byte blocks of 36 cards.
 constexpr std::size_t fits_header_length = 5760;
 
@@ -36,14 +40,32 @@ bool read_whole_file(const std::string& path, std::vector<unsigned char>& bytes)
 // Native layout: rows of little-endian 16-bit samples.
 void native_to_samples(const unsigned char* bytes, int width, int height, unsigned short* dest);
 
-// Checks the fixed header of a FITS file of this program by position (BITPIX
-// 16, NAXIS 2, the two axes of the wanted geometry) and reads the offset from
-// the BZERO card: 0 when it is "+0.0000000000E+00", else 32,768.
-// False on any mismatch.
+// How the stored 16-bit values of a FITS file become samples.
+struct FitsData {
+    long zero = 32768;          // added to each stored value
+    bool signed_values = false; // stored values are signed and the sums are
+                                // clamped to 0..65,535 (other programs' files)
+};
+
+// Whether the 72 cards at `header` are in this program's own layout, read by
+// position: card 36 is its BZERO card.
+bool fits_layout_is_ours(const unsigned char* header);
+// Another program's header, by keyword: SIMPLE, BITPIX 16, NAXIS 2 with the
+// axes of one of the two geometries (`binned` tells which), BSCALE 1 when
+// present, an integer BZERO (none is 0), and END in the second block, where
+// it must be for the data to follow at 5,760 bytes. False otherwise.
+bool read_foreign_fits_header(const unsigned char* header, bool* binned, FitsData* data);
+
+// Checks the header of a FITS file in the wanted geometry: this program's by
+// position (BITPIX 16, NAXIS 2, the two axes; the offset is 0 when card 36
+// reads "BZERO   =   +0.0000000000E+00", else 32,768), another program's by
+// keyword. False on any mismatch.
 bool check_fits_header(
-    const unsigned char* header, std::size_t length, bool binned_geometry, unsigned* offset);
-// FITS data: big-endian samples plus the offset, modulo 65,536.
-void fits_to_samples(const unsigned char* data, int width, int height, unsigned offset, unsigned short* dest);
+    const unsigned char* header, std::size_t length, bool binned_geometry, FitsData* data);
+// FITS data: big-endian samples plus the offset, modulo 65,536 (or clamped,
+// for signed values).
+void fits_to_samples(
+    const unsigned char* data, int width, int height, const FitsData& how, unsigned short* dest);
 
 enum class SecondLoad { ok, cannot_open, wrong_file, header_mismatch };
 

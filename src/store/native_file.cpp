@@ -75,6 +75,6 @@ ImageLoad image_file_from_bytes(std::span<const unsigned char> bytes, unsigned s
     ClearFITSInfo();
     switch_geometry(small);
     apply_fits_header(values);
-    fits_to_samples(bytes.data() + fits_header_length, width, height, values.sbig ? 0u : 32768u, dest);
+    fits_to_samples(bytes.data() + fits_header_length, width, height, values.data, dest);
     return ImageLoad::ok;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "store/autosave.h"
+
 int auto_save_num;
 char auto_save_subdir[81];
 long start_exp, end_exp;
@@ -13,4 +15,5 @@ void reset_state_autosave()
     std::memset(auto_save_subdir, 0, sizeof auto_save_subdir);
     start_exp = end_exp = 0;
     auto_save_failed = 0;
+    forget_settings_failure_report();
 }

@@ -1,23 +1,41 @@
 #include "ui/repainting_clock.h"
 
 #include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
 
 namespace {
-// Often enough to look alive, rarely enough to leave short waits exact.
-constexpr int repaint_interval_ms = 40;
+// The last milliseconds of a wait are slept without serving anything: an
+// event that takes a moment to answer cannot stretch a short telescope pulse
+// or push an exposure's end, and waits this short stay as exact as before.
+constexpr int exact_tail_ms = 2;
+
+bool on_program_thread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && app->thread() == QThread::currentThread();
+}
 } // namespace
 
 void RepaintingClock::sleep_ms(int ms)
 {
-    const std::int64_t start = now_ms();
-    if (start - last_repaint_ms_ >= repaint_interval_ms && QCoreApplication::instance() != nullptr) {
-        last_repaint_ms_ = start;
-        // Paint and window-system events only: a key or click waits for the
-        // loop's own pump, which decides what it stops.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (ms <= exact_tail_ms || !on_program_thread()) {
+        SystemClock::sleep_ms(ms);
+        return;
     }
-    // The time spent painting counts against the wait: it never oversleeps.
-    const std::int64_t left = ms - (now_ms() - start);
-    if (left > 0)
-        SystemClock::sleep_ms(static_cast<int>(left));
+    const std::int64_t end = now_ms() + ms;
+    // The timer only wakes the wait below at the start of the exact tail;
+    // between, the thread sleeps until something arrives, costing nothing.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        const std::int64_t left = end - now_ms();
+        if (left <= exact_tail_ms) {
+            SystemClock::sleep_ms(static_cast<int>(left));
+            return;
+        }
+        wake.start(static_cast<int>(left - exact_tail_ms));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
 }

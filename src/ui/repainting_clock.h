@@ -1,17 +1,15 @@
-// The program's clock: the system clock, except that a wait repaints the
-// windows now and then. The device loops wait without taking input (a
-// download, a sub-second exposure, a telescope pulse), and a window that is
-// uncovered meanwhile must not stay grey until the wait ends.
+// The program's clock: the system clock, except that a wait on the program's
+// own thread serves the window system meanwhile. The device loops wait
+// without taking input (a download, an exposure, a telescope pulse), and
+// what arrives meanwhile (a window uncovered, a question of the
+// accessibility bus, a timer) is answered as it comes instead of when the
+// wait ends. Keys and mouse buttons stay queued for the loop's own pump,
+// which decides what they stop.
 #pragma once
-
-#include <cstdint>
 
 #include "app/clock.h"
 
 class RepaintingClock : public SystemClock {
 public:
     void sleep_ms(int ms) override;
-
-private:
-    std::int64_t last_repaint_ms_ = 0;
 };

@@ -235,6 +235,40 @@ private slots:
         QCOMPARE(env.host().boxes[0].text, message_text(49, nullptr));
     }
 
+    // A settings path taken by a folder: the images are still written, the
+    // number is not kept, and the user hears of it once per spell of
+    // failures, not once per save.
+    void quick_save_says_once_that_the_settings_cannot_be_written()
+    {
+        UiTestEnv env;
+        auto* status = env.frame().statusBar();
+        std::filesystem::remove(ini_file);
+        std::filesystem::create_directories(ini_file);
+        const auto saved = [](int number) {
+            return std::filesystem::exists(test_env().home + "/AUTOSAVE/IMG" + std::to_string(number) + ".FIT");
+        };
+        for (int round = 1; round <= 3; ++round) {
+            env.window().CmSaveAsFits();
+            QVERIFY(saved(round));
+            QVERIFY(status->currentMessage().endsWith(QStringLiteral("/AUTOSAVE/IMG%1.FIT").arg(round)));
+        }
+        QCOMPARE(env.host().boxes.size(), size_t(1));
+        QCOMPARE(env.host().boxes[0].text, message_text(24, nullptr));
+        QVERIFY(std::filesystem::is_directory(ini_file));
+
+        // Writable again: the number is stored, and a later failure is new.
+        std::filesystem::remove(ini_file);
+        env.window().CmSaveAsFits();
+        QCOMPARE(std::filesystem::file_size(ini_file), std::uintmax_t(1260));
+        std::filesystem::remove(ini_file);
+        std::filesystem::create_directories(ini_file);
+        env.window().CmSaveAsFits();
+        env.window().CmSaveAsFits();
+        QCOMPARE(env.host().boxes.size(), size_t(2));
+        QCOMPARE(env.host().boxes[1].text, message_text(24, nullptr));
+        QVERIFY(saved(6));
+    }
+
     // A quick save is stamped with the frame's mid-exposure time when an
     // exposure of this run took it, and with the time of the save otherwise
     // (never 1970); the status bar names the file written.
