@@ -358,8 +358,10 @@ bool TQuillonWindow::dispatch(int number)
     const CommandHandler handler = command_handler(number);
     if (handler == nullptr)
         return false;
+    ++running_commands_;
     if (!spy || !spy(number))
         handler(*this);
+    --running_commands_;
     // The handler may have changed a mode the items show.
     if (QWidget* frame = window(); frame != this)
         refresh_command_states(*frame, *this);

@@ -36,6 +36,8 @@ public:
 
     // Runs the handler of command `number`; false for an unknown number.
     bool dispatch(int number);
+    // True while a command's handler runs (a run pumps events meanwhile).
+    bool command_running() const { return running_commands_ > 0; }
 
     // ------------------------------------------------ members (declaration order of the window)
     QString FileName;
@@ -194,4 +196,6 @@ private:
     // Display painting (defined with the display pipeline).
     void EvPaint(QPainter& painter, const QRect& area);
     void EvSize();
+
+    int running_commands_ = 0;
 };

@@ -4,18 +4,14 @@
 #include <string>
 #include <utility>
 
-#include "app/clock.h"
 #include "app/data_root.h"
-#include "app/host.h"
 #include "app/messages.h"
-#include "app/state.h"
-#include "app/text_field.h"
-#include "app/wait.h"
 #include "camera/camera_controls.h"
+#include "camera/exposure_run.h"
 #include "camera/readout.h"
+#include "camera/timed_wait.h"
 #include "camera/usb.h"
-#include "processing/calibration.h"
-#include "processing/filters.h"
+#include "store/autosave.h"
 #include "store/buffers.h"
 #include "store/settings_file.h"
 #include "telescope/accumulate.h"
@@ -25,76 +21,8 @@
 namespace {
 CameraDialogRunner installed_dialog;
 
-// Between two passes of a timed wait: short enough for a press to end the
-// wait at once to the eye, long enough not to pin a core.
-constexpr int poll_ms = 10;
-// The vertical registers are cleared this often during long exposures.
-constexpr int clear_interval_ms = 10000;
 constexpr int short_clear_interval_ms = 6000;
-
-void set_caption(const std::string& text)
-{
-    set_text(progress_caption, text);
-    changecaption = 1;
-}
-
-std::string left_suffix()
-{
-    return " (Left - " + std::to_string(no_images) + ")";
-}
-
-bool seconds_or_minutes()
-{
-    return exp_range == 's' || exp_range == 'm';
-}
-
-// One exposure command from the first frame to the last.
-class ExposureRun {
-public:
-    void run();
-
-private:
-    bool prepare();
-    void delay_before_exposing();
-    // One frame: exposure, read-out, calibration and stacking. False when
-    // self-guiding failed or the camera went away, and the command must end
-    // at once.
-    bool take_frame();
-    // The timed wait of units 's' and 'm'. False when self-guiding failed
-    // or the camera went away.
-    bool wait_exposure_seconds();
-    void wait_exposure_short();
-    // True when the camera went away during this run: the run ends.
-    bool camera_gone();
-    bool selfguide_step(std::int64_t t_half, std::int64_t& t_step);
-    // One pass of a timed wait: the periodic register clear, the progress
-    // step and the pump.
-    void service_wait(std::int64_t& t_clear, std::int64_t& t_step);
-    void read_out();
-    void second_exposure();
-    void calibrate_and_stack();
-    // After each frame; true when another frame of this run follows.
-    bool after_frame();
-    void pause_between_frames();
-    void show_frame();
-    void rearm_selfguiding();
-    void restore_pick();
-    void end_of_command();
-
-    Host& host_ = host();
-    Clock& clock_ = program_clock();
-    bool multi = false;
-    bool shown = false;
-    int series_count = 5;
-    int steps = 2;
-    bool first_intl = true;
-    // This frame was read whole; a failed or short read is never shown,
-    // stacked or saved as if it were a new frame.
-    bool frame_read = false;
-    // This frame was taken self-guided (selfguiding is cleared as it is read).
-    bool selfguided_frame = false;
-    bool shown_this_frame = false;
-};
+} // namespace
 
 void ExposureRun::run()
 {
@@ -110,6 +38,10 @@ void ExposureRun::run()
     series_count = 5;
     for (;;) {
         start_exp = static_cast<long>(clock_.now_seconds());
+        // Each step of a series is a frame of its own exposure; the frames of
+        // a stack within it add up.
+        if (series_exposure)
+            FITS_Exptime = 0;
         // Every run takes at least one frame, then goes on while frames
         // remain (a continuous or series run counts below zero).
         for (;;) {
@@ -208,7 +140,7 @@ void ExposureRun::delay_before_exposing()
     progress = 0;
     host_.progress_open();
     for (int s = 0; s < pause_secs; ++s) {
-        set_caption("EXPOSURE DELAY (Left - " + std::to_string(pause_secs - s) + ")");
+        set_progress_caption("EXPOSURE DELAY (Left - " + std::to_string(pause_secs - s) + ")");
         host_.progress_update();
         // A press only shortens the current second.
         host_.one_sec_delay(1);
@@ -229,7 +161,7 @@ bool ExposureRun::take_frame()
     else
         FITS_Exptime += exposure * 0.001;
 
-    set_caption(std::string("EXPOSURE UNDERWAY") + (no_images > 1 ? left_suffix() : ""));
+    set_progress_caption(std::string("EXPOSURE UNDERWAY") + (no_images > 1 ? images_left_suffix() : ""));
     host_.progress_create();
     progress = 0;
     steps = exposure_steps();
@@ -312,15 +244,15 @@ void ExposureRun::wait_exposure_short()
     std::int64_t next_clear = ticks + short_clear_interval_ms;
     // This wait takes no input; the window is repainted so that it never
     // looks frozen.
-    host_.redraw_window();
-    while ((ticks = clock_.now_ms()) < endticks) {
+    wait_in_passes(ticks, endticks, [&] {
+        host_.redraw_window();
         if (ticks >= next_clear) {
             VN_clearvert();
             next_clear += short_clear_interval_ms;
         }
-        wait_until(std::min({ endticks, next_clear, ticks + 100 }));
-        host_.redraw_window();
-    }
+        return std::min(next_clear, ticks + 100);
+    });
+    host_.redraw_window();
 }
 
 bool ExposureRun::wait_exposure_seconds()
@@ -333,9 +265,9 @@ bool ExposureRun::wait_exposure_seconds()
     std::int64_t t_step = ticks + exposure / steps;
     const std::int64_t t_half = ticks + exposure / 2;
     std::int64_t t_clear = ticks + clear_interval_ms;
-    while (ticks < endticks) {
+    const bool waited = wait_in_passes(ticks, endticks, [&] {
         if (camera_gone())
-            return false;
+            return end_wait;
         if (highres_intl && ticks > t_intl && first_intl && !selfguiding) {
             // The first field moves out of the image area at once; the
             // second keeps exposing until the end.
@@ -345,260 +277,15 @@ bool ExposureRun::wait_exposure_seconds()
             VN_clearvert();
         }
         service_wait(t_clear, t_step);
-        if (selfguiding || selfguided_frame) {
-            if (!selfguide_step(t_half, t_step))
-                return false;
-        }
-        // Sleep to the next pass, never past the end of the exposure.
-        const std::int64_t now = clock_.now_ms();
-        if (now < endticks)
-            wait_until(std::min(endticks, now + poll_ms));
-        ticks = clock_.now_ms();
-    }
+        if ((selfguiding || selfguided_frame) && !selfguide_step(t_half, t_step))
+            return end_wait;
+        return clock_.now_ms() + exposure_poll_ms;
+    });
+    if (!waited)
+        return false;
     if (selfguiding_darkframe)
         selfguidingframes = darkframes;
     return true;
-}
-
-void ExposureRun::service_wait(std::int64_t& t_clear, std::int64_t& t_step)
-{
-    if (ticks > t_clear) {
-        t_clear = ticks + clear_interval_ms;
-        VN_clearvert();
-    }
-    if (ticks > t_step) {
-        t_step += exposure / steps;
-        progress += 256 / steps;
-        host_.progress_update();
-    }
-    host_.clear_messages();
-}
-
-bool ExposureRun::selfguide_step(std::int64_t t_half, std::int64_t& t_step)
-{
-    if (selfguiding && switch_frame && ticks >= t_half && !switched_frame) {
-        switching = switched_frame = 1;
-        VN_clearvert();
-        VN_reader3();
-        set_text(info_caption, "Guiding Info - Downloading Image");
-        host_.info_update();
-        // The first half of the exposure is read now and kept in trial.
-        tracking = 0;
-        charimageptr = reinterpret_cast<unsigned char*>(image);
-        intimageptr = image;
-        VN_first_read();
-        backup_image(image, trial);
-        VN_wiper();
-        tracking = 1;
-        SwitchSelfGuide();
-        VN_wiper();
-        VN_clearvert();
-        host_.clear_messages();
-        progress = 128;
-        const std::int64_t now = clock_.now_ms();
-        endticks = now + exposure / 2;
-        t_step = now + exposure / steps;
-        if (selfguiding_darkframe)
-            selfguidingframes = 0;
-        switching = 0;
-    }
-    if (selfguiding) {
-        if (!selfguiding_darkframe || selfguidingframes < darkframes / 2)
-            SelfGuide();
-    }
-    if (!selfguiding) {
-        endticks = 0;
-        host_.info_close();
-        host_.progress_close();
-        end_loop = 1;
-        messages(57);
-        return false;
-    }
-    ++selfguidingframes;
-    return true;
-}
-
-void ExposureRun::read_out()
-{
-    std::string caption = "READ ZQ CAMERA";
-    if (no_images > 1)
-        caption += left_suffix();
-    else
-        caption += binned ? " - takes 1 - 2 seconds" : " - takes 3 - 4 seconds";
-    set_caption(caption);
-    host_.progress_update();
-
-    bool selfguided_high = false;
-    if (selfguided_frame) {
-        if (switch_frame)
-            VN_reader2();
-        else
-            VN_reader3();
-        tracking = 0;
-        selfguiding = 0;
-        if (selfguidinghigh) {
-            binned = 0;
-            highres21_selfguide = selfguiding21;
-            selfguided_high = true;
-        } else {
-            highres21_selfguide = 0;
-        }
-        host_.info_close();
-        host_.redraw_window();
-        selfguiding_darkframe = 0;
-    } else if (highres_intl) {
-        VN_reader3();
-    } else {
-        VN_reader();
-    }
-    if (!seconds_or_minutes())
-        host_.progress_show();
-    progress = 0;
-    // The read-out takes no input for a second or more: paint first.
-    host_.redraw_window();
-
-    charimageptr = reinterpret_cast<unsigned char*>(image);
-    intimageptr = image;
-    const bool switched_high = switch_frame && selfguidinghigh;
-    if (switched_high)
-        interlaced_line = 1;
-    frame_read = binned ? VN_binned_read() : VN_first_read();
-    interlaced_line = 0;
-
-    if (highres_intl && !selfguided_high && !switched_frame) {
-        VN_clearvert();
-        VN_clearvert();
-        set_caption("READ ZQ CAMERA - Interlaced");
-        VN_reader2();
-        host_.progress_update();
-        progress = 0;
-        interlaced_line = 1;
-        host_.redraw_window();
-        frame_read = VN_first_read() && frame_read;
-        interlaced_line = 0;
-        imageptr = image;
-        image = image_int;
-        if (apply_correction && frame_read) {
-            venetian_blind(imageptr, undo);
-            // The smoothing works in undo, where the dark frame is kept.
-            darkframe_loaded = 0;
-        }
-    } else if (highres_nonintl && !selfguided_frame) {
-        second_exposure();
-    }
-
-    if (switched_high) {
-        switch_frame = 0;
-        do_add_image(image, trial, 0);
-        if (apply_correction && frame_read) {
-            venetian_blind(imageptr, undo);
-            darkframe_loaded = 0;
-        }
-    }
-    selfguiding = 0;
-    if (binned21 || highres21_selfguide) {
-        if (frame_read)
-            fill_binned(image);
-        highres21_selfguide = 0;
-    }
-    host_.redraw_window();
-    host_.clear_messages();
-    imageptr = image;
-}
-
-void ExposureRun::second_exposure()
-{
-    VN_reader();
-    VN_clearvert();
-    VN_wiper();
-    if (!seconds_or_minutes()) {
-        if (exposure >= 500) {
-            ticks = clock_.now_ms();
-            endticks = ticks + exposure;
-            while ((ticks = clock_.now_ms()) < endticks) {
-                host_.clear_messages();
-                const std::int64_t now = clock_.now_ms();
-                if (now < endticks)
-                    wait_until(std::min(endticks, now + poll_ms));
-            }
-        }
-    } else {
-        progress = 0;
-        set_caption("SECOND EXPOSURE");
-        ticks = clock_.now_ms();
-        endticks = ticks + exposure;
-        std::int64_t t_step = ticks + exposure / steps;
-        std::int64_t t_clear = ticks + clear_interval_ms;
-        host_.progress_update();
-        if (exposure >= 500) {
-            while (ticks < endticks) {
-                service_wait(t_clear, t_step);
-                const std::int64_t now = clock_.now_ms();
-                if (now < endticks)
-                    wait_until(std::min(endticks, now + poll_ms));
-                ticks = clock_.now_ms();
-            }
-        }
-    }
-    if (exposure > 199)
-        VN_clearvert();
-    if (!end_loop) {
-        set_caption("READ ZQ CAMERA - Interlaced(2nd Exposure)");
-        host_.progress_update();
-        VN_clearvert();
-        VN_reader3();
-        VN_reader2();
-        progress = 0;
-        interlaced_line = 1;
-        host_.redraw_window();
-        frame_read = VN_first_read() && frame_read;
-    } else {
-        // The second field was never read: the frame is not a whole one.
-        frame_read = false;
-    }
-    interlaced_line = 0;
-    imageptr = image;
-    image = image_int;
-    if (apply_correction && frame_read) {
-        venetian_blind(imageptr, undo);
-        darkframe_loaded = 0;
-    }
-}
-
-// A dark or flat file that could not be opened (11) or is no camera file
-// (12) gets its two messages, from `first_message`; one that served is kept
-// for the rest of the run.
-void note_calibration(int result, int first_message, int& loaded)
-{
-    if (result == 11)
-        messages(first_message);
-    else if (result == 12)
-        messages(first_message + 1);
-    else
-        loaded = 1;
-}
-
-void ExposureRun::calibrate_and_stack()
-{
-    if (darkframe_remove)
-        note_calibration(auto_remove(darkframe_loaded, DarkFileName.c_str(), undo, imageptr, undo), 3,
-            darkframe_loaded);
-    if (flatfield_remove)
-        note_calibration(auto_flatfield(flatfield_loaded, FlatFileName.c_str(), save, imageptr, save), 5,
-            flatfield_loaded);
-    image = image_int;
-    if (multi && !continuous && !last_selfguided) {
-        const int result = slew_sum_alt
-            ? slew_accumulate(image, trial, orig_x, orig_y, merge_x, merge_y, orig_max, orig_avg)
-            : track_accumulate(image, trial, orig_x, orig_y, merge_x, merge_y, orig_max, orig_avg);
-        if (result == 1) {
-            no_images = 1;
-            messages(33);
-        } else if (result == 2) {
-            no_images = 1;
-            messages(34);
-        }
-    }
 }
 
 void ExposureRun::show_frame()
@@ -606,8 +293,17 @@ void ExposureRun::show_frame()
     // A frame that was not read whole is never shown or saved as new.
     if (!frame_read)
         return;
+    auto_save_failed = 0;
     host_.show_frame();
     shown_this_frame = true;
+    if (auto_save_failed) {
+        // Every later frame would fail the same way (a full disk): the run
+        // ends here, and the frame stays on show.
+        save_failed = true;
+        no_images = 0;
+        cont_work = 0;
+        series_work = 0;
+    }
 }
 
 bool ExposureRun::after_frame()
@@ -621,7 +317,7 @@ bool ExposureRun::after_frame()
     if (cont_work) {
         show_frame();
         shown = true;
-        if (host_.one_sec_delay(1)) {
+        if (cont_work && host_.one_sec_delay(1)) {
             no_images = 0;
             cont_work = 0;
         }
@@ -633,6 +329,8 @@ bool ExposureRun::after_frame()
         // auto-saved) twice.
         if (!shown_this_frame)
             show_frame();
+        if (save_failed)
+            return false;
         if (last_selfguided)
             rearm_selfguiding();
         restore_pick();
@@ -650,27 +348,24 @@ bool ExposureRun::after_frame()
 
 void ExposureRun::pause_between_frames()
 {
-    set_caption("Pause between exposures");
+    set_progress_caption("Pause between exposures");
     progress = 0;
     host_.progress_open();
     const std::int64_t start = clock_.now_ms();
     const std::int64_t pause = continuous_delay * 60000LL;
-    const std::int64_t end = start + pause;
     std::int64_t next_step = start + pause / 16;
     ticks = start;
-    endticks = end;
+    endticks = start + pause;
     // The stop request ends the pause through endticks like any wait.
-    while ((ticks = clock_.now_ms()) < endticks) {
+    wait_in_passes(ticks, endticks, [&] {
         if (ticks >= next_step) {
             next_step += pause / 16;
             progress += 256 / 16;
             host_.progress_update();
         }
         host_.clear_messages();
-        const std::int64_t now = clock_.now_ms();
-        if (now < endticks)
-            wait_until(std::min(endticks, now + poll_ms));
-    }
+        return clock_.now_ms() + exposure_poll_ms;
+    });
     host_.progress_close();
 }
 
@@ -696,7 +391,8 @@ void ExposureRun::restore_pick()
 void ExposureRun::end_of_command()
 {
     if (series_exposure) {
-        messages(50, "Exposure Series Completed");
+        if (!save_failed)
+            messages(50, "Exposure Series Completed");
         exposure = exposure_save;
     }
     restore_pick();
@@ -709,8 +405,6 @@ void ExposureRun::end_of_command()
     // The wait cursor of the run ends with it, whichever way it ended.
     host_.wait_cursor(false);
 }
-} // namespace
-
 CameraDialogScope::CameraDialogScope(CameraDialogRunner runner)
     : previous_(std::exchange(installed_dialog, std::move(runner)))
 {

@@ -6,7 +6,7 @@
 
 #include "app/clock.h"
 #include "app/state.h"
-#include "app/wait.h"
+#include "camera/timed_wait.h"
 #include "camera/usb.h"
 #include "store/buffers.h"
 
@@ -85,18 +85,15 @@ int unit_ms(char range)
 // when the camera went away during it.
 bool time_exposure(int ms)
 {
-    Clock& clock = program_clock();
-    readout::ticks = clock.now_ms();
+    readout::ticks = program_clock().now_ms();
     readout::endticks = readout::ticks + ms;
     if (ms < 500)
         return true;
-    while (readout::ticks < readout::endticks) {
+    return wait_in_passes(readout::ticks, readout::endticks, [ms] {
         if (ms > 600 && !VN_clearvert() && usb_camera_lost)
-            return false;
-        wait_until(std::min(readout::endticks, readout::ticks + clear_interval_ms));
-        readout::ticks = clock.now_ms();
-    }
-    return true;
+            return end_wait;
+        return readout::ticks + clear_interval_ms;
+    });
 }
 
 bool window_read()
@@ -286,4 +283,8 @@ void fill_binned(unsigned short* frame)
         for (int x = 0; x < full_width; ++x)
             row[x] = static_cast<unsigned short>((above[x] + below[x]) / 2);
     }
+    // The last row has no row below: it repeats the one above, so the frame
+    // holds nothing of an earlier frame.
+    unsigned short* last = frame + (full_height - 1) * full_width;
+    std::copy_n(last - full_width, full_width, last);
 }

@@ -72,7 +72,7 @@ int focus_peak(const unsigned short* frame);
 void apply_focus_stretch(unsigned short* frame);
 
 // Fills the odd rows 1 .. 577 of a full frame with the mean of their
-// neighbours; row 579 is left alone.
+// neighbours, and row 579 with row 578.
 void fill_binned(unsigned short* frame);
 
 // Unpacks a received block into a frame: the binned frame (376 x 290), one

@@ -16,6 +16,7 @@
 #include "app/messages.h"
 #include "app/quillon_window.h"
 #include "app/state.h"
+#include "store/autosave.h"
 #include "store/buffers.h"
 #include "ui/placement.h"
 
@@ -39,7 +40,7 @@ void TQuillonWindow::CmShowImage()
     // Ends the wait cursor the exposure put up.
     host().wait_cursor(false);
     image_prepare();
-    if (auto_save_fits)
+    if (shown_frame_is_auto_saved())
         CmSaveAsFits();
 }
 

@@ -136,6 +136,11 @@ void forget_exposure_times()
     start_exp = end_exp = 0;
 }
 
+bool shown_frame_is_auto_saved()
+{
+    return auto_save_fits && !(guiding || training || tracking || focus_mode);
+}
+
 namespace {
 bool settings_failure_reported = false;
 } // namespace
@@ -173,8 +178,10 @@ int auto_save(const unsigned short* fredptr)
     }
     const int written = SaveFITSFile(
         path.c_str(), fredptr, FITS_Obj, FITS_Obs, FITS_Date, FITS_Tel, FITS_Ins, FITS_Com, FITS_His, 0);
-    if (written != 0)
+    if (written != 0) {
+        auto_save_failed = 1;
         return written;
+    }
     note_frame_saved(path);
     if (save_settings_after_autosave() != 0)
         return 3;

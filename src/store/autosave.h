@@ -11,6 +11,12 @@
 // write failed (an existing file of the name is untouched); 3 when the
 // settings write after a good FITS write failed.
 int auto_save(const unsigned short* fredptr);
+// Set when auto_save() could not write its FITS file; a run that auto-saves
+// clears it before it shows a frame and ends when it is set afterwards.
+extern int auto_save_failed;
+// Whether showing the frame in memory auto-saves it: when auto-save is on and
+// the frame is no guide or focus frame (a window read over the last frame).
+bool shown_frame_is_auto_saved();
 
 // Whether a result of auto_save() calls for the settings-write message now.
 // A settings file that cannot be written fails every auto-save the same way:

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/clock.h"
 #include "app/quillon_window.h"
@@ -52,6 +53,19 @@ bool QtHost::is_press(QObject* watched, QEvent* event) const
 
 bool QtHost::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Close && window_ && watched == window_->window()) {
+        // Closing the main window during a run stops the run as a key
+        // would, also in the middle of a download, where no pump runs; the
+        // close itself goes on, and the program ends once the run returns.
+        const bool stopped = std::exchange(stopped_for_exit_, false);
+        if (stopped || !window_->command_running())
+            return false;
+        if (!pumps_.empty() && !pumps_.back().stop_request)
+            pumps_.back().pressed = true;
+        else
+            apply_stop_request(*this);
+        return false;
+    }
     if (pumps_.empty() || pumps_.back().loop_level != loop_level())
         return false;
     if (event->type() == QEvent::ShortcutOverride) {
@@ -67,6 +81,14 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event)
         apply_stop_request(*this);
     else
         pumps_[index].pressed = true;
+    // Alt+X, the Exit key, stops the run and then closes the program.
+    if (event->type() == QEvent::KeyPress && window_) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_X && (key->modifiers() & Qt::AltModifier)) {
+            stopped_for_exit_ = true;
+            QMetaObject::invokeMethod(window_->window(), &QWidget::close, Qt::QueuedConnection);
+        }
+    }
     // The press itself is dispatched as usual.
     return false;
 }

@@ -68,4 +68,6 @@ private:
     QPointer<QWidget> focus_view_;
     int beeps_ = 0;
     int wait_cursors_ = 0;
+    // Alt+X already stopped the run whose close it asked for.
+    bool stopped_for_exit_ = false;
 };

@@ -1,5 +1,6 @@
 // The camera command end to end: the real exposure loop against the
 // simulated ZQ1 on the manual clock, with the dialog's answers scripted.
+#include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -450,5 +451,65 @@ TEST_F(ExposureLoop, AShortBlockReadIsNotShownAsAFrame)
     EXPECT_EQ(host().frames_shown, 0);
     EXPECT_FALSE(host().boxes.empty());
     EXPECT_TRUE(std::equal(before.begin(), before.end(), image_int));
+}
+TEST_F(ExposureLoop, EachSeriesFrameCarriesItsOwnExposureAndStacksTheirSum)
+{
+    // The saved files' EXPTIME, read back by the field's own library.
+    auto exptimes = [] {
+        std::vector<double> out;
+        for (int n = 1; std::filesystem::exists(auto_save_path(n)); ++n) {
+            fitsfile* fits = nullptr;
+            int status = 0;
+            double seconds = -1;
+            fits_open_file(&fits, auto_save_path(n).c_str(), READONLY, &status);
+            fits_read_key(fits, TDOUBLE, "EXPTIME", &seconds, nullptr, &status);
+            fits_close_file(fits, &status);
+            EXPECT_EQ(status, 0) << n;
+            out.push_back(seconds);
+            std::filesystem::remove(auto_save_path(n));
+        }
+        return out;
+    };
+    host().on_show_frame = [] { EXPECT_EQ(auto_save(image), 0); };
+    // A bright star for the stack to align on.
+    sky.place_star(400, 300, 4.0e5);
+    struct Case {
+        const char* name;
+        char unit;
+        int value, images;
+        bool series;
+        std::vector<double> want;
+    };
+    for (const Case& c : { Case { "series", 'h', 5, 1, true, { 0.05, 0.2, 0.8, 3.2, 12.8 } },
+             Case { "stack", 's', 2, 3, false, { 2, 4, 6 } } }) {
+        SCOPED_TRACE(c.name);
+        auto_save_num = 0;
+        picked_star = 1;
+        pick_xcent = xcent = 400;
+        pick_ycent = ycent = 300;
+        take(c.unit, c.value, [&] {
+            no_images = c.images;
+            if (c.series != (series_exposure != 0))
+                toggle_series_exposure();
+        });
+        const std::vector<double> got = exptimes();
+        ASSERT_EQ(got.size(), c.want.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], c.want[i], 1e-6) << i;
+    }
+}
+
+TEST_F(ExposureLoop, TheFastFramesLastRowIsItsOwn)
+{
+    // An interlaced frame leaves its own last row in the buffer; the fast
+    // frame after it must not keep it.
+    take('s', 1, [] { set_camera_mode(CameraMode::high_res_interlaced); });
+    for (int x = 0; x < 752; ++x)
+        image[at(579, x)] = 60000;
+    take('s', 1, [] { set_camera_mode(CameraMode::high_res_fast); });
+    ASSERT_EQ(width1, 752);
+    for (int x = 0; x < 752; ++x)
+        ASSERT_EQ(image[at(579, x)], image[at(578, x)]) << x;
+    EXPECT_LT(image[at(579, 0)], 60000);
 }
 } // namespace
