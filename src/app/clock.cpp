@@ -47,15 +47,16 @@ std::int64_t ManualClock::now_ms()
 
 namespace {
 SystemClock system_clock;
-Clock* installed = &system_clock;
 } // namespace
+
+Installed<Clock> installed_clock(system_clock);
 
 Clock& program_clock()
 {
-    return *installed;
+    return installed_clock.current();
 }
 
 void set_clock(Clock* c)
 {
-    installed = c != nullptr ? c : &system_clock;
+    installed_clock.install(c);
 }

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <functional>
 
+#include "app/installed.h"
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -55,6 +57,7 @@ private:
 };
 
 // The installed clock; the system clock until set_clock() installs another.
+extern Installed<Clock> installed_clock;
 Clock& program_clock();
 // Installs `c` (not owned); nullptr restores the system clock.
 void set_clock(Clock* c);

@@ -8,17 +8,18 @@
 
 namespace {
 NullHost null_host;
-Host* installed = &null_host;
 } // namespace
+
+Installed<Host> installed_host(null_host);
 
 Host& host()
 {
-    return *installed;
+    return installed_host.current();
 }
 
 void set_host(Host* h)
 {
-    installed = h != nullptr ? h : &null_host;
+    installed_host.install(h);
 }
 
 void apply_stop_request(Host& h)

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "app/installed.h"
+
 enum class BoxButtons { ok, ok_cancel, yes_no, yes_no_cancel };
 enum class BoxIcon { none, information, warning, stop, question };
 // Results of message_box().
@@ -95,6 +97,8 @@ public:
     void wait_cursor(bool) override {}
 };
 
+// The installed host; the null host until set_host() installs another.
+extern Installed<Host> installed_host;
 Host& host();
 // Installs `h` (not owned); nullptr restores the null host.
 void set_host(Host* h);

@@ -24,15 +24,16 @@ TransferResult NullCameraTransport::read_block(unsigned char*, std::size_t)
 
 namespace {
 NullCameraTransport null_transport;
-CameraTransport* installed = &null_transport;
 } // namespace
+
+Installed<CameraTransport> installed_camera_transport(null_transport);
 
 CameraTransport& camera_transport()
 {
-    return *installed;
+    return installed_camera_transport.current();
 }
 
 void set_camera_transport(CameraTransport* t)
 {
-    installed = t != nullptr ? t : &null_transport;
+    installed_camera_transport.install(t);
 }

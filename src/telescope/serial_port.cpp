@@ -7,12 +7,13 @@
 
 namespace {
 NullSerialPort null_port;
-SerialPort* installed = &null_port;
 } // namespace
+
+Installed<SerialPort> installed_serial_port(null_port);
 
 SerialPort& serial_port()
 {
-    return *installed;
+    return installed_serial_port.current();
 }
 
 int serial_baud_rate(int code)
@@ -36,5 +37,5 @@ std::string serial_device_path(int port)
 
 void set_serial_port(SerialPort* p)
 {
-    installed = p != nullptr ? p : &null_port;
+    installed_serial_port.install(p);
 }
