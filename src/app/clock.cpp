@@ -50,13 +50,3 @@ SystemClock system_clock;
 } // namespace
 
 Installed<Clock> installed_clock(system_clock);
-
-Clock& program_clock()
-{
-    return installed_clock.current();
-}
-
-void set_clock(Clock* c)
-{
-    installed_clock.install(c);
-}

@@ -58,6 +58,12 @@ private:
 
 // The installed clock; the system clock until set_clock() installs another.
 extern Installed<Clock> installed_clock;
-Clock& program_clock();
+inline Clock& program_clock()
+{
+    return installed_clock.current();
+}
 // Installs `c` (not owned); nullptr restores the system clock.
-void set_clock(Clock* c);
+inline void set_clock(Clock* c)
+{
+    installed_clock.install(c);
+}

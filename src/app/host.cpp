@@ -12,16 +12,6 @@ NullHost null_host;
 
 Installed<Host> installed_host(null_host);
 
-Host& host()
-{
-    return installed_host.current();
-}
-
-void set_host(Host* h)
-{
-    installed_host.install(h);
-}
-
 void apply_stop_request(Host& h)
 {
     no_images = 1;

@@ -99,9 +99,15 @@ public:
 
 // The installed host; the null host until set_host() installs another.
 extern Installed<Host> installed_host;
-Host& host();
+inline Host& host()
+{
+    return installed_host.current();
+}
 // Installs `h` (not owned); nullptr restores the null host.
-void set_host(Host* h);
+inline void set_host(Host* h)
+{
+    installed_host.install(h);
+}
 
 // The stop request of the message pump: what a key press or a left or right
 // button press does to a running operation. Every host's pump calls it, in

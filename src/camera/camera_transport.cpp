@@ -27,13 +27,3 @@ NullCameraTransport null_transport;
 } // namespace
 
 Installed<CameraTransport> installed_camera_transport(null_transport);
-
-CameraTransport& camera_transport()
-{
-    return installed_camera_transport.current();
-}
-
-void set_camera_transport(CameraTransport* t)
-{
-    installed_camera_transport.install(t);
-}

@@ -76,6 +76,12 @@ public:
 
 // The installed transport; the null transport until one is installed.
 extern Installed<CameraTransport> installed_camera_transport;
-CameraTransport& camera_transport();
+inline CameraTransport& camera_transport()
+{
+    return installed_camera_transport.current();
+}
 // Installs `t` (not owned); nullptr restores the null transport.
-void set_camera_transport(CameraTransport* t);
+inline void set_camera_transport(CameraTransport* t)
+{
+    installed_camera_transport.install(t);
+}

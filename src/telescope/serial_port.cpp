@@ -11,11 +11,6 @@ NullSerialPort null_port;
 
 Installed<SerialPort> installed_serial_port(null_port);
 
-SerialPort& serial_port()
-{
-    return installed_serial_port.current();
-}
-
 int serial_baud_rate(int code)
 {
     constexpr int rates[] = { 110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 };
@@ -35,7 +30,3 @@ std::string serial_device_path(int port)
     return "/dev/ttyS" + std::to_string(port);
 }
 
-void set_serial_port(SerialPort* p)
-{
-    installed_serial_port.install(p);
-}

@@ -70,6 +70,12 @@ public:
 
 // The installed port layer; the null one until another is installed.
 extern Installed<SerialPort> installed_serial_port;
-SerialPort& serial_port();
+inline SerialPort& serial_port()
+{
+    return installed_serial_port.current();
+}
 // Installs `p` (not owned); nullptr restores the null port layer.
-void set_serial_port(SerialPort* p);
+inline void set_serial_port(SerialPort* p)
+{
+    installed_serial_port.install(p);
+}
