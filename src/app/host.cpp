@@ -12,7 +12,22 @@ NullHost null_host;
 
 Installed<Host> installed_host(null_host);
 
-void apply_stop_request(Host& h)
+EventPump& event_pump()
+{
+    return host();
+}
+
+FrameDisplay& frame_display()
+{
+    return host();
+}
+
+RunWindows& run_windows()
+{
+    return host();
+}
+
+void apply_stop_request(EventPump& pump, RunWindows& windows)
 {
     no_images = 1;
     end_loop = 1;
@@ -26,10 +41,10 @@ void apply_stop_request(Host& h)
     tracking = 0;
     // Ends any exposure being timed: its wait ends at once.
     endticks = ticks;
-    h.beep();
+    pump.beep();
     focus_frame_reset();
-    if (selfguiding && h.info_is_open())
-        h.info_close();
+    if (selfguiding && windows.info_is_open())
+        windows.info_close();
     selfguiding = 0;
     selfguiding_darkframe = 0;
     switch_frame = 0;
@@ -42,7 +57,7 @@ void focus_frame_reset()
     focus_y = 65;
 }
 
-int Host::one_sec_delay(int seconds)
+int EventPump::one_sec_delay(int seconds)
 {
     Clock& clock = program_clock();
     const std::int64_t end = clock.now_ms() + 1000LL * seconds;
