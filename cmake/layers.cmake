@@ -11,7 +11,7 @@
 set(QUILLON_SUBSYSTEM_FOLDERS app store camera telescope processing display)
 # Stems (file names without extension) of the core files in src/app; the
 # state module is every state* file.
-set(QUILLON_APP_CORE clock command_rules data_root host messages text_field wait)
+set(QUILLON_APP_CORE clock command_rules data_root host installed messages text_field wait)
 set(QUILLON_APP_CORE_REGEX "^state(_[a-z0-9_]+)?$")
 # Stems of the Qt files in src/app, and the program's main.
 set(QUILLON_APP_UI command_table control_bar main_frame quillon_app quillon_window status_bar)

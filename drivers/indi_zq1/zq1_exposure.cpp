@@ -33,15 +33,6 @@ namespace {
     // Installs a capturing host for one call and puts the previous one back.
     class HostScope {
     public:
-        HostScope()
-            : previous_(&host())
-        {
-            set_host(&capture);
-        }
-        ~HostScope() { set_host(previous_); }
-        HostScope(const HostScope&) = delete;
-        HostScope& operator=(const HostScope&) = delete;
-
         CapturingHost capture;
 
         std::string joined() const
@@ -53,7 +44,8 @@ namespace {
         }
 
     private:
-        Host* previous_;
+        // After `capture`: it is gone only once the previous host is back.
+        ScopedInstall<Host> installed_ { installed_host, &capture };
     };
 
     constexpr int clear_interval_ms = 10'000; // the vertical registers are cleared this often

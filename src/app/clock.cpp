@@ -47,15 +47,6 @@ std::int64_t ManualClock::now_ms()
 
 namespace {
 SystemClock system_clock;
-Clock* installed = &system_clock;
 } // namespace
 
-Clock& program_clock()
-{
-    return *installed;
-}
-
-void set_clock(Clock* c)
-{
-    installed = c != nullptr ? c : &system_clock;
-}
+Installed<Clock> installed_clock(system_clock);

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <functional>
 
+#include "app/installed.h"
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -55,6 +57,13 @@ private:
 };
 
 // The installed clock; the system clock until set_clock() installs another.
-Clock& program_clock();
+extern Installed<Clock> installed_clock;
+inline Clock& program_clock()
+{
+    return installed_clock.current();
+}
 // Installs `c` (not owned); nullptr restores the system clock.
-void set_clock(Clock* c);
+inline void set_clock(Clock* c)
+{
+    installed_clock.install(c);
+}

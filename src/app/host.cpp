@@ -8,20 +8,26 @@
 
 namespace {
 NullHost null_host;
-Host* installed = &null_host;
 } // namespace
 
-Host& host()
+Installed<Host> installed_host(null_host);
+
+EventPump& event_pump()
 {
-    return *installed;
+    return host();
 }
 
-void set_host(Host* h)
+FrameDisplay& frame_display()
 {
-    installed = h != nullptr ? h : &null_host;
+    return host();
 }
 
-void apply_stop_request(Host& h)
+RunWindows& run_windows()
+{
+    return host();
+}
+
+void apply_stop_request(EventPump& pump, RunWindows& windows)
 {
     no_images = 1;
     end_loop = 1;
@@ -35,10 +41,10 @@ void apply_stop_request(Host& h)
     tracking = 0;
     // Ends any exposure being timed: its wait ends at once.
     endticks = ticks;
-    h.beep();
+    pump.beep();
     focus_frame_reset();
-    if (selfguiding && h.info_is_open())
-        h.info_close();
+    if (selfguiding && windows.info_is_open())
+        windows.info_close();
     selfguiding = 0;
     selfguiding_darkframe = 0;
     switch_frame = 0;
@@ -51,7 +57,7 @@ void focus_frame_reset()
     focus_y = 65;
 }
 
-int Host::one_sec_delay(int seconds)
+int EventPump::one_sec_delay(int seconds)
 {
     Clock& clock = program_clock();
     const std::int64_t end = clock.now_ms() + 1000LL * seconds;

@@ -1,9 +1,12 @@
-// The Host seam: everything the core asks of the windowing layer. The Qt
-// program installs its host at start; tests install a recording host. The
-// core never includes a toolkit header.
+// The Host seam: everything the core asks of the windowing layer, in three
+// parts by what a caller needs: the event pump and boxes, the frame display,
+// and the run windows. The Qt program installs its host at start; tests
+// install a recording host. The core never includes a toolkit header.
 #pragma once
 
 #include <string>
+
+#include "app/installed.h"
 
 enum class BoxButtons { ok, ok_cancel, yes_no, yes_no_cancel };
 enum class BoxIcon { none, information, warning, stop, question };
@@ -13,9 +16,13 @@ constexpr int box_cancel = 2;
 constexpr int box_yes = 6;
 constexpr int box_no = 7;
 
-class Host {
+// The event side of a running operation: the message pump, the press
+// checks of an interruptible wait, and what talks to the user at once (boxes,
+// beeps, the wait cursor, internal commands to the main window). Every loop
+// that must stay responsive needs this and nothing more to wait.
+class EventPump {
 public:
-    virtual ~Host() = default;
+    virtual ~EventPump() = default;
 
     // The message pump: dispatches pending events; a key press or a left or
     // right button press is a request to stop (see request_stop()).
@@ -36,9 +43,17 @@ public:
     // Sends an internal command (888, 889, 925, 926, ...) to the main window
     // synchronously; returns when its handler has run.
     virtual void send_command(int number) = 0;
+    // Wait cursor around long work.
+    virtual void wait_cursor(bool on) = 0;
+};
 
-    // What the device loops show. A new frame in the image buffer goes the
-    // whole way of a shown frame: history, display, auto-save.
+// What the device loops show of the frame in the image buffer.
+class FrameDisplay {
+public:
+    virtual ~FrameDisplay() = default;
+
+    // A new frame in the image buffer goes the whole way of a shown frame:
+    // history, display, auto-save.
     virtual void show_frame() = 0;
     // Repaints the main window now, with no new frame: a blocking read-out
     // must not leave it grey.
@@ -50,6 +65,12 @@ public:
     // steps of a new frame (a guide frame: the guide-frame bitmap, and the
     // main window's picture while training).
     virtual void prepare_display() = 0;
+};
+
+// The windows that follow a long run: progress, and guiding information.
+class RunWindows {
+public:
+    virtual ~RunWindows() = default;
 
     // The progress window: opened, updated from `progress`,
     // `progress_caption` and `changecaption`, and closed by its owner.
@@ -66,10 +87,12 @@ public:
     virtual void info_update() = 0;
     virtual void info_close() = 0;
     virtual bool info_is_open() const = 0;
-
-    // Wait cursor around long work.
-    virtual void wait_cursor(bool on) = 0;
 };
+
+// Everything the core asks of the windowing layer, in one object: what is
+// installed. A caller takes the part it needs (event_pump(), frame_display(),
+// run_windows()).
+class Host : public EventPump, public FrameDisplay, public RunWindows { };
 
 // A host that does nothing and answers OK: used before a real host exists.
 class NullHost : public Host {
@@ -79,6 +102,7 @@ public:
     void beep() override {}
     int message_box(const std::string&, const std::string&, BoxButtons, BoxIcon) override { return box_ok; }
     void send_command(int) override {}
+    void wait_cursor(bool) override {}
     void show_frame() override {}
     void redraw_window() override {}
     void focus_frame_update() override {}
@@ -92,18 +116,30 @@ public:
     void info_update() override {}
     void info_close() override {}
     bool info_is_open() const override { return false; }
-    void wait_cursor(bool) override {}
 };
 
-Host& host();
+// The installed host; the null host until set_host() installs another.
+extern Installed<Host> installed_host;
+inline Host& host()
+{
+    return installed_host.current();
+}
 // Installs `h` (not owned); nullptr restores the null host.
-void set_host(Host* h);
+inline void set_host(Host* h)
+{
+    installed_host.install(h);
+}
+// The parts of the installed host, for a caller that needs only one.
+EventPump& event_pump();
+FrameDisplay& frame_display();
+RunWindows& run_windows();
 
 // The stop request of the message pump: what a key press or a left or right
 // button press does to a running operation. Every host's pump calls it, in
-// order: stop flags, end of the timed wait, one beep through `h`, focus frame
-// reset, the information window closed when self-guiding, self-guiding off.
-void apply_stop_request(Host& h);
+// order: stop flags, end of the timed wait, one beep through `pump`, focus
+// frame reset, the information window closed when self-guiding, self-guiding
+// off.
+void apply_stop_request(EventPump& pump, RunWindows& windows);
 
 // Resets the focus frame to its default origin (the focus-frame reset
 // command's state change).

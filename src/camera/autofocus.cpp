@@ -91,12 +91,13 @@ namespace {
 class Run {
 public:
     Run(TelescopeLink& link, bool fast, const FocusFrameTaker& take, const AutofocusSettings& s,
-        AutofocusView* view)
+        AutofocusView* view, EventPump& pump)
         : link_(link)
         , fast_(fast)
         , take_(take)
         , s_(s)
         , view_(view)
+        , pump_(pump)
     {
     }
 
@@ -157,6 +158,7 @@ private:
     const FocusFrameTaker& take_;
     AutofocusSettings s_;
     AutofocusView* view_;
+    EventPump& pump_;
     AutofocusResult r_;
     double pos_ = 0;
     int last_dir_ = 0;
@@ -188,7 +190,7 @@ bool Run::arrive(double target)
 
 bool Run::pressed()
 {
-    return host().pump_for_press();
+    return pump_.pump_for_press();
 }
 
 bool Run::frame()
@@ -345,12 +347,12 @@ AutofocusResult Run::go()
 } // namespace
 
 AutofocusResult run_autofocus(TelescopeLink& link, bool fast, const FocusFrameTaker& take_frame,
-    const AutofocusSettings& settings, AutofocusView* view)
+    const AutofocusSettings& settings, AutofocusView* view, EventPump& pump)
 {
     AutofocusSettings s = settings;
     s.points = std::max(s.points, 3);
     s.step_ms = std::max(s.step_ms, 1);
-    return Run(link, fast, take_frame, s, view).go();
+    return Run(link, fast, take_frame, s, view, pump).go();
 }
 
 std::string autofocus_summary(const AutofocusResult& r, double arcsec_per_px)

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/host.h"
 #include "processing/star_measure.h"
 
 class TelescopeLink;
@@ -76,10 +77,10 @@ public:
 using FocusFrameTaker = std::function<StarMeasure(bool& frame_came)>;
 
 // The whole run with the focuser of `link` (open, with a focuser), at its
-// fast or slow speed. Stops (and returns to the start) when the host's pump
-// sees a key or button press between moves and frames.
+// fast or slow speed. Stops (and returns to the start) when `pump` sees a key
+// or button press between moves and frames.
 AutofocusResult run_autofocus(TelescopeLink& link, bool fast, const FocusFrameTaker& take_frame,
-    const AutofocusSettings& settings, AutofocusView* view);
+    const AutofocusSettings& settings, AutofocusView* view, EventPump& pump = event_pump());
 
 // The result in words: best position, HFD (and arcseconds when the image
 // scale is known), frames used; or why it ended.

@@ -21,9 +21,9 @@ StarMeasure take_autofocus_frame(bool& frame_came)
 {
     imageptr = image_int;
     charimageptr = reinterpret_cast<unsigned char*>(image_int);
-    host().wait_cursor(true);
+    event_pump().wait_cursor(true);
     const int peak = VN_camera_read();
-    host().wait_cursor(false);
+    event_pump().wait_cursor(false);
     frame_came = peak >= 0;
     if (!frame_came)
         return {};
@@ -43,13 +43,14 @@ bool autofocus_with_telescope(AutofocusView* view, AutofocusResult& result)
         }
     }
     if (focus_mode_refused()) {
-        host().message_box("Autofocus takes focus frames: choose an exposure under 100 seconds first "
-                           "(Zq Camera Interface)",
+        event_pump().message_box("Autofocus takes focus frames: choose an exposure under 100 seconds first "
+                                 "(Zq Camera Interface)",
             autofocus_caption);
         return false;
     }
     if (!telescope_link().has_focuser()) {
-        host().message_box("Autofocus needs a telescope with a focuser (Set Program Defaults)", autofocus_caption);
+        event_pump().message_box(
+            "Autofocus needs a telescope with a focuser (Set Program Defaults)", autofocus_caption);
         return false;
     }
     comm_check();

@@ -196,7 +196,7 @@ void SetSelfGuiding()
         break;
     }
     if (!short_enough) {
-        host().beep();
+        event_pump().beep();
         return;
     }
     selfguiding = 1;
@@ -206,7 +206,7 @@ void SetSelfGuiding()
         // The single-exposure mode has no mid-exposure frame switch.
         highres_intl = 0;
         highres_nonintl = 1;
-        host().beep();
+        event_pump().beep();
     }
     arm_selfguiding_modes();
 }

@@ -24,15 +24,6 @@ TransferResult NullCameraTransport::read_block(unsigned char*, std::size_t)
 
 namespace {
 NullCameraTransport null_transport;
-CameraTransport* installed = &null_transport;
 } // namespace
 
-CameraTransport& camera_transport()
-{
-    return *installed;
-}
-
-void set_camera_transport(CameraTransport* t)
-{
-    installed = t != nullptr ? t : &null_transport;
-}
+Installed<CameraTransport> installed_camera_transport(null_transport);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/installed.h"
+
 // One device interface seen by discovery. Informational only.
 struct UsbDeviceRecord {
     std::uint16_t vendor = 0;    // 0: no device at this index
@@ -73,6 +75,13 @@ public:
 };
 
 // The installed transport; the null transport until one is installed.
-CameraTransport& camera_transport();
+extern Installed<CameraTransport> installed_camera_transport;
+inline CameraTransport& camera_transport()
+{
+    return installed_camera_transport.current();
+}
 // Installs `t` (not owned); nullptr restores the null transport.
-void set_camera_transport(CameraTransport* t);
+inline void set_camera_transport(CameraTransport* t)
+{
+    installed_camera_transport.install(t);
+}

@@ -98,10 +98,10 @@ bool ExposureRun::prepare()
         if (focus_mode) {
             // The last focus frame is still on show: the main window shows
             // the image again.
-            host_.wait_cursor(true);
+            pump_.wait_cursor(true);
             focus_mode = 0;
-            host_.redraw_window();
-            host_.wait_cursor(false);
+            display_.redraw_window();
+            pump_.wait_cursor(false);
         }
         pick_star = pick_star_save;
         return false;
@@ -129,7 +129,7 @@ bool ExposureRun::prepare()
         highres_nonintl = 1;
     }
     FITS_Exptime = 0;
-    host_.wait_cursor(true);
+    pump_.wait_cursor(true);
     image_name = "ZQ Camera Image";
     multi = no_images > 1;
     return true;
@@ -138,17 +138,17 @@ bool ExposureRun::prepare()
 void ExposureRun::delay_before_exposing()
 {
     progress = 0;
-    host_.progress_open();
+    windows_.progress_open();
     for (int s = 0; s < pause_secs; ++s) {
         set_progress_caption("EXPOSURE DELAY (Left - " + std::to_string(pause_secs - s) + ")");
-        host_.progress_update();
+        windows_.progress_update();
         // A press only shortens the current second.
-        host_.one_sec_delay(1);
+        pump_.one_sec_delay(1);
         progress += 255 / pause_secs;
-        host_.progress_update();
-        host_.beep();
+        windows_.progress_update();
+        pump_.beep();
     }
-    host_.progress_close();
+    windows_.progress_close();
 }
 
 bool ExposureRun::take_frame()
@@ -162,12 +162,12 @@ bool ExposureRun::take_frame()
         FITS_Exptime += exposure * 0.001;
 
     set_progress_caption(std::string("EXPOSURE UNDERWAY") + (no_images > 1 ? images_left_suffix() : ""));
-    host_.progress_create();
+    windows_.progress_create();
     progress = 0;
     steps = exposure_steps();
     first_intl = true;
 
-    host_.clear_messages();
+    pump_.clear_messages();
     VN_clearvert();
     VN_clearvert();
     VN_wiper();
@@ -178,22 +178,22 @@ bool ExposureRun::take_frame()
         first_selfguide = 1;
         imageptr = image;
         selfguidingframes = 0;
-        host_.info_open();
+        windows_.info_open();
         last_selfguided = 1;
         selfguided_frame = true;
         if (!selfguiding_darkframe) {
             set_text(info_caption, "Guiding Info - Checking Telescope");
-            host_.info_update();
-            if (StartSelfGuide() != 0) {
-                host_.info_close();
-                host_.progress_close();
+            windows_.info_update();
+            if (StartSelfGuide(display_, windows_) != 0) {
+                windows_.info_close();
+                windows_.progress_close();
                 selfguiding = 0;
                 return false;
             }
-            prepare_selfguided_exposure();
+            prepare_selfguided_exposure(pump_, display_, windows_);
         } else {
             set_text(info_caption, "Guiding Info - Darkframe in Progress");
-            host_.info_update();
+            windows_.info_update();
         }
         VN_wiper();
         VN_clearvert();
@@ -227,9 +227,9 @@ bool ExposureRun::camera_gone()
     // taking nothing until a key press.
     if (!usb_camera_lost)
         return false;
-    if (host_.info_is_open())
-        host_.info_close();
-    host_.progress_close();
+    if (windows_.info_is_open())
+        windows_.info_close();
+    windows_.progress_close();
     end_loop = 1;
     return true;
 }
@@ -245,19 +245,19 @@ void ExposureRun::wait_exposure_short()
     // This wait takes no input; the window is repainted so that it never
     // looks frozen.
     wait_in_passes(ticks, endticks, [&] {
-        host_.redraw_window();
+        display_.redraw_window();
         if (ticks >= next_clear) {
             VN_clearvert();
             next_clear += short_clear_interval_ms;
         }
         return std::min(next_clear, ticks + 100);
     });
-    host_.redraw_window();
+    display_.redraw_window();
 }
 
 bool ExposureRun::wait_exposure_seconds()
 {
-    host_.progress_show();
+    windows_.progress_show();
     ticks = clock_.now_ms();
     VN_wiper();
     const std::int64_t t_intl = ticks + download_time + download_time / 50;
@@ -271,7 +271,7 @@ bool ExposureRun::wait_exposure_seconds()
         if (highres_intl && ticks > t_intl && first_intl && !selfguiding) {
             // The first field moves out of the image area at once; the
             // second keeps exposing until the end.
-            host_.beep();
+            pump_.beep();
             first_intl = false;
             VN_reader2();
             VN_clearvert();
@@ -294,7 +294,7 @@ void ExposureRun::show_frame()
     if (!frame_read)
         return;
     auto_save_failed = 0;
-    host_.show_frame();
+    display_.show_frame();
     shown_this_frame = true;
     if (auto_save_failed) {
         // Every later frame would fail the same way (a full disk): the run
@@ -308,7 +308,7 @@ void ExposureRun::show_frame()
 
 bool ExposureRun::after_frame()
 {
-    host_.progress_close();
+    windows_.progress_close();
     --no_images;
     if (continuous && multi && no_images == 0) {
         cont_work = 0;
@@ -317,7 +317,7 @@ bool ExposureRun::after_frame()
     if (cont_work) {
         show_frame();
         shown = true;
-        if (cont_work && host_.one_sec_delay(1)) {
+        if (cont_work && pump_.one_sec_delay(1)) {
             no_images = 0;
             cont_work = 0;
         }
@@ -350,7 +350,7 @@ void ExposureRun::pause_between_frames()
 {
     set_progress_caption("Pause between exposures");
     progress = 0;
-    host_.progress_open();
+    windows_.progress_open();
     const std::int64_t start = clock_.now_ms();
     const std::int64_t pause = continuous_delay * 60000LL;
     std::int64_t next_step = start + pause / 16;
@@ -361,12 +361,12 @@ void ExposureRun::pause_between_frames()
         if (ticks >= next_step) {
             next_step += pause / 16;
             progress += 256 / 16;
-            host_.progress_update();
+            windows_.progress_update();
         }
-        host_.clear_messages();
+        pump_.clear_messages();
         return clock_.now_ms() + exposure_poll_ms;
     });
-    host_.progress_close();
+    windows_.progress_close();
 }
 
 void ExposureRun::rearm_selfguiding()
@@ -403,7 +403,7 @@ void ExposureRun::end_of_command()
     switched_frame = selfguidinghigh = interlaced_line = 0;
     end_selfguided_run();
     // The wait cursor of the run ends with it, whichever way it ended.
-    host_.wait_cursor(false);
+    pump_.wait_cursor(false);
 }
 CameraDialogScope::CameraDialogScope(CameraDialogRunner runner)
     : previous_(std::exchange(installed_dialog, std::move(runner)))
@@ -431,6 +431,6 @@ int exposure_steps()
 
 void run_camera_command()
 {
-    ExposureRun run;
+    ExposureRun run(event_pump(), frame_display(), run_windows());
     run.run();
 }

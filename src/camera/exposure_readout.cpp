@@ -37,9 +37,9 @@ void ExposureRun::service_wait(std::int64_t& t_clear, std::int64_t& t_step)
     if (ticks > t_step) {
         t_step += exposure / steps;
         progress += 256 / steps;
-        host_.progress_update();
+        windows_.progress_update();
     }
-    host_.clear_messages();
+    pump_.clear_messages();
 }
 
 bool ExposureRun::selfguide_step(std::int64_t t_half, std::int64_t& t_step)
@@ -48,12 +48,12 @@ bool ExposureRun::selfguide_step(std::int64_t t_half, std::int64_t& t_step)
         switch_selfguided_frame(t_step);
     if (selfguiding) {
         if (!selfguiding_darkframe || selfguidingframes < darkframes / 2)
-            SelfGuide();
+            SelfGuide(pump_, display_, windows_);
     }
     if (!selfguiding) {
         endticks = 0;
-        host_.info_close();
-        host_.progress_close();
+        windows_.info_close();
+        windows_.progress_close();
         end_loop = 1;
         messages(57);
         return false;
@@ -68,7 +68,7 @@ void ExposureRun::switch_selfguided_frame(std::int64_t& t_step)
     VN_clearvert();
     VN_reader3();
     set_text(info_caption, "Guiding Info - Downloading Image");
-    host_.info_update();
+    windows_.info_update();
     // The first half of the exposure is read now and kept in trial.
     tracking = 0;
     charimageptr = reinterpret_cast<unsigned char*>(image);
@@ -77,10 +77,10 @@ void ExposureRun::switch_selfguided_frame(std::int64_t& t_step)
     backup_image(image, trial);
     VN_wiper();
     tracking = 1;
-    SwitchSelfGuide();
+    SwitchSelfGuide(display_, windows_);
     VN_wiper();
     VN_clearvert();
-    host_.clear_messages();
+    pump_.clear_messages();
     progress = 128;
     const std::int64_t now = clock_.now_ms();
     endticks = now + exposure / 2;
@@ -124,8 +124,8 @@ void ExposureRun::read_out()
             fill_binned(image);
         highres21_selfguide = 0;
     }
-    host_.redraw_window();
-    host_.clear_messages();
+    display_.redraw_window();
+    pump_.clear_messages();
     imageptr = image;
 }
 
@@ -137,7 +137,7 @@ bool ExposureRun::start_read_out()
     else
         caption += binned ? " - takes 1 - 2 seconds" : " - takes 3 - 4 seconds";
     set_progress_caption(caption);
-    host_.progress_update();
+    windows_.progress_update();
 
     bool selfguided_high = false;
     if (selfguided_frame) {
@@ -154,8 +154,8 @@ bool ExposureRun::start_read_out()
         } else {
             highres21_selfguide = 0;
         }
-        host_.info_close();
-        host_.redraw_window();
+        windows_.info_close();
+        display_.redraw_window();
         selfguiding_darkframe = 0;
     } else if (highres_intl) {
         VN_reader3();
@@ -163,10 +163,10 @@ bool ExposureRun::start_read_out()
         VN_reader();
     }
     if (!seconds_or_minutes())
-        host_.progress_show();
+        windows_.progress_show();
     progress = 0;
     // The read-out takes no input for a second or more: paint first.
-    host_.redraw_window();
+    display_.redraw_window();
     return selfguided_high;
 }
 
@@ -176,10 +176,10 @@ void ExposureRun::read_second_field()
     VN_clearvert();
     set_progress_caption("READ ZQ CAMERA - Interlaced");
     VN_reader2();
-    host_.progress_update();
+    windows_.progress_update();
     progress = 0;
     interlaced_line = 1;
-    host_.redraw_window();
+    display_.redraw_window();
     frame_read = VN_first_read() && frame_read;
     finish_fields();
 }
@@ -190,7 +190,7 @@ void ExposureRun::second_exposure()
     VN_clearvert();
     VN_wiper();
     auto pump = [this] {
-        host_.clear_messages();
+        pump_.clear_messages();
         return clock_.now_ms() + exposure_poll_ms;
     };
     if (!seconds_or_minutes()) {
@@ -206,7 +206,7 @@ void ExposureRun::second_exposure()
         endticks = ticks + exposure;
         std::int64_t t_step = ticks + exposure / steps;
         std::int64_t t_clear = ticks + clear_interval_ms;
-        host_.progress_update();
+        windows_.progress_update();
         if (exposure >= 500)
             wait_in_passes(ticks, endticks, [&] {
                 service_wait(t_clear, t_step);
@@ -217,13 +217,13 @@ void ExposureRun::second_exposure()
         VN_clearvert();
     if (!end_loop) {
         set_progress_caption("READ ZQ CAMERA - Interlaced(2nd Exposure)");
-        host_.progress_update();
+        windows_.progress_update();
         VN_clearvert();
         VN_reader3();
         VN_reader2();
         progress = 0;
         interlaced_line = 1;
-        host_.redraw_window();
+        display_.redraw_window();
         frame_read = VN_first_read() && frame_read;
     } else {
         // The second field was never read: the frame is not a whole one.

@@ -36,8 +36,17 @@ inline bool seconds_or_minutes()
     return exp_range == 's' || exp_range == 'm';
 }
 
+// Everything a run shows goes through the three parts of the host it is
+// given: the pump (waits, presses, boxes, the wait cursor), the frame
+// display, and the progress and information windows.
 class ExposureRun {
 public:
+    ExposureRun(EventPump& pump, FrameDisplay& display, RunWindows& windows)
+        : pump_(pump)
+        , display_(display)
+        , windows_(windows)
+    {
+    }
     void run();
 
 private:
@@ -79,7 +88,9 @@ private:
     void restore_pick();
     void end_of_command();
 
-    Host& host_ = host();
+    EventPump& pump_;
+    FrameDisplay& display_;
+    RunWindows& windows_;
     Clock& clock_ = program_clock();
     bool multi = false;
     bool shown = false;

@@ -26,9 +26,9 @@ void record_focus_frame(int peak)
 }
 
 // Dispatches what is waiting; a key or button press ends focus mode.
-bool stop_pressed()
+bool stop_pressed(EventPump& pump)
 {
-    if (host().pump_for_press()) {
+    if (pump.pump_for_press()) {
         stopit = 1;
         return true;
     }
@@ -51,7 +51,7 @@ StarMeasure measure_focus_frame(const unsigned short* frame)
     return measure_brightest_star({ frame, window_side, window_side, 2.0, 65535 });
 }
 
-void run_focus_loop(FocusLoopView& view)
+void run_focus_loop(FocusLoopView& view, EventPump& pump)
 {
     imageptr = image;
     image = image_int;
@@ -66,11 +66,11 @@ void run_focus_loop(FocusLoopView& view)
     focus_mode = 1;
     clear_focus_history();
     for (;;) {
-        if (stop_pressed())
+        if (stop_pressed(pump))
             return;
-        host().wait_cursor(true);
+        pump.wait_cursor(true);
         const int peak = VN_camera_read();
-        host().wait_cursor(false);
+        pump.wait_cursor(false);
         // A frame that did not arrive is not shown: the last one stays.
         max_value = peak < 0 ? 0 : peak;
         if (peak >= 0)
@@ -88,11 +88,11 @@ void run_focus_loop(FocusLoopView& view)
         if (stopit)
             return;
 
-        if (stop_pressed())
+        if (stop_pressed(pump))
             return;
-        host().beep();
+        pump.beep();
         if (focus_wait
-            && host().message_box("Press OK to take next frame or Cancel to stop focus mode",
+            && pump.message_box("Press OK to take next frame or Cancel to stop focus mode",
                    "Quillon - Focus Mode", BoxButtons::ok_cancel)
                 == box_cancel) {
             stopit = 1;

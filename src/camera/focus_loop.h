@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/host.h"
 #include "processing/star_measure.h"
 
 // What the loop asks of the dialog it runs in.
@@ -37,4 +38,5 @@ StarMeasure measure_focus_frame(const unsigned short* frame);
 // Ends when `stopit` is set after a frame ("Stop"), on a key or mouse press
 // between steps, on Cancel in the pause box, or when the camera went away. Leaves `focus_mode` at 1 once
 // it has run; the exposure command clears it.
-void run_focus_loop(FocusLoopView& view);
+// Waits, presses, the pause box and the wait cursor go through `pump`.
+void run_focus_loop(FocusLoopView& view, EventPump& pump = event_pump());

@@ -31,7 +31,7 @@ void reset_state_usb()
 namespace {
 void show_error_box(const char* text)
 {
-    host().message_box(text, "Error", BoxButtons::ok, BoxIcon::stop);
+    event_pump().message_box(text, "Error", BoxButtons::ok, BoxIcon::stop);
 }
 
 void show_code(const char* format, int code)

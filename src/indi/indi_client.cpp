@@ -119,7 +119,7 @@ bool IndiClient::connect_to(const std::string& host_name, int port, int timeout_
     std::atomic<int> result { -1 };
     std::thread connecting([this, &result] { result = connectServer() ? 1 : 0; });
     while (result.load() < 0) {
-        host().clear_messages();
+        event_pump().clear_messages();
         wait_ms(5);
     }
     connecting.join();

@@ -38,7 +38,7 @@ std::string first_device(IndiClient& c, unsigned bits, int timeout_ms)
                 return d.name;
         if (!c.server_connected() || program_clock().now_ms() >= deadline)
             return {};
-        host().clear_messages();
+        event_pump().clear_messages();
         wait_ms(5);
     }
 }
@@ -152,7 +152,7 @@ std::vector<std::string> indi_devices(const std::string& host_name, int port, un
         } else if (all > 0 && program_clock().now_ms() - quiet_since > 300) {
             break;
         }
-        host().clear_messages();
+        event_pump().clear_messages();
         wait_ms(10);
     }
     return names;

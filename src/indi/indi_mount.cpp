@@ -44,12 +44,12 @@ template <class Done> bool IndiMount::wait_for(Done done, int timeout_ms, bool k
         if (now() >= deadline)
             return false;
         if (key_stops) {
-            if (host().pump_for_press()) {
+            if (event_pump().pump_for_press()) {
                 key_pressed_ = true;
                 return false;
             }
         } else {
-            host().clear_messages();
+            event_pump().clear_messages();
         }
         wait_ms(5);
     }
@@ -105,7 +105,7 @@ bool IndiMount::open(int timeout_ms)
                 + " has no device \"" + mount_ + "\"";
             return false;
         }
-        host().clear_messages();
+        event_pump().clear_messages();
         wait_ms(5);
     }
     auto connected = [&] {
@@ -121,7 +121,7 @@ bool IndiMount::open(int timeout_ms)
                 error_ = "The INDI mount \"" + mount_ + "\" does not connect";
                 return false;
             }
-            host().clear_messages();
+            event_pump().clear_messages();
             wait_ms(5);
         }
     }

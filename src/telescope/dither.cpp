@@ -91,7 +91,8 @@ public:
 // Guide until settled on the target reference (tenths), moving the
 // reference there a step at a time: a jump above the guider's limit would
 // be ignored as a bad frame.
-void settle_on(int target_x, int target_y, const DitherSettings& d)
+void settle_on(int target_x, int target_y, const DitherSettings& d, EventPump& pump, FrameDisplay& display,
+    RunWindows& windows)
 {
     Settling watch(d.settle_px, d.settle_frames);
     ScopedGuideObserver scoped(watch);
@@ -103,16 +104,16 @@ void settle_on(int target_x, int target_y, const DitherSettings& d)
         if (x != target_x || y != target_y)
             set_reference_tenths(toward(x, target_x), toward(y, target_y));
         watch.moving = guide_x1 * 10 + x1dec != target_x || guide_y1 * 10 + y1dec != target_y;
-        host().clear_messages();
+        pump.clear_messages();
         if (!selfguiding || end_loop)
             return;
         const bool arrived = read_selfguide_frame();
-        host().prepare_display();
-        if (!arrived || guide_telescope(imageptr) != guide_ok) {
+        display.prepare_display();
+        if (!arrived || guide_telescope(imageptr, pump) != guide_ok) {
             selfguiding = guiding = 0;
             return;
         }
-        host().info_update();
+        windows.info_update();
         if (!watch.moving && watch.tracker.settled()) {
             publish_guide_event(GuideEventKind::settled);
             return;
@@ -125,7 +126,7 @@ void settle_on(int target_x, int target_y, const DitherSettings& d)
 }
 } // namespace
 
-void prepare_selfguided_exposure()
+void prepare_selfguided_exposure(EventPump& pump, FrameDisplay& display, RunWindows& windows)
 {
     const DitherSettings d = DitherSettings::load();
     const int x = guide_x1 * 10 + x1dec, y = guide_y1 * 10 + y1dec;
@@ -140,7 +141,7 @@ void prepare_selfguided_exposure()
         double ox = 0, oy = 0;
         run.pattern->next(ox, oy);
         publish_guide_event(GuideEventKind::dither, ox, oy);
-        settle_on(run.home_x + tenths(ox), run.home_y + tenths(oy), d);
+        settle_on(run.home_x + tenths(ox), run.home_y + tenths(oy), d, pump, display, windows);
         if (!selfguiding || end_loop)
             return;
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 
+#include "app/host.h"
 #include "telescope/guide_options.h"
 
 // Offsets from the run's first reference: a random walk pulled back to the
@@ -52,7 +53,7 @@ private:
 // announced to the guide log. A stop request during settling leaves
 // `selfguiding` cleared, and the exposure loop ends the run as it does for a
 // press during the exposure.
-void prepare_selfguided_exposure();
+void prepare_selfguided_exposure(EventPump& pump, FrameDisplay& display, RunWindows& windows);
 
 // The exposure loop's command has ended: the next self-guided frame starts
 // a new run (and a new pattern).

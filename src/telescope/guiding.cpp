@@ -22,10 +22,10 @@
 #include "telescope/guide_telescope.h"
 
 namespace {
-void set_info_caption(const char* caption)
+void set_info_caption(RunWindows& windows, const char* caption)
 {
     set_text(info_caption, caption);
-    host().info_update();
+    windows.info_update();
 }
 
 // What the last call of guide_telescope asked of the mount.
@@ -69,11 +69,10 @@ void remember_signal(const unsigned short* frame)
 // waited for (cloud_wait.h) and lost only when the wait runs out.
 CloudWait cloud;
 
-void star_lost_message()
+void star_lost_message(EventPump& pump)
 {
     if (!selfguiding)
-        host().message_box(
-            "Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
+        pump.message_box("Sorry, Nothing found to centre on - exposure continuing", "QUILLON  - Find Centre");
 }
 
 // A star back from a cloud must be near its place: one the jump filter
@@ -114,17 +113,17 @@ int search_guide_star(int x, int y, const unsigned short* frame)
     return result;
 }
 
-int send_guide_pulse(const GuidePulse& pulse)
+int send_guide_pulse(const GuidePulse& pulse, EventPump& pump)
 {
     slewdir = pulse.direction;
     slew_time = pulse.ms;
-    host().beep();
+    pump.beep();
     const bool sent = telescope_link().guide_pulse(pulse.direction, pulse.ms);
-    host().beep();
+    pump.beep();
     return sent ? 0 : -1;
 }
 
-int guide_telescope(const unsigned short* frame)
+int guide_telescope(const unsigned short* frame, EventPump& pump)
 {
     last_correction = {};
     if (!telescope_link().healthy())
@@ -151,7 +150,7 @@ int guide_telescope(const unsigned short* frame)
         return guide_ok;
     case CloudWait::Verdict::gave_up:
         publish_guide_event(GuideEventKind::cloud_gave_up);
-        star_lost_message();
+        star_lost_message(pump);
         guiding = selfguiding = tracking = 0;
         return guide_star_lost;
     case CloudWait::Verdict::resumed:
@@ -169,11 +168,11 @@ int guide_telescope(const unsigned short* frame)
     publish_guide_frame(c.skipped ? 0 : ra_ms, c.skipped ? 0 : dec_ms, star_signal(frame, xcent, ycent), c.skipped);
     if (c.skipped)
         return guide_ok;
-    if (c.ra.moves() && send_guide_pulse(c.ra) != 0)
+    if (c.ra.moves() && send_guide_pulse(c.ra, pump) != 0)
         return guide_link_failed;
     if (Losmandy_pause)
         wait_ms(70);
-    if (c.dec.moves() && send_guide_pulse(c.dec) != 0)
+    if (c.dec.moves() && send_guide_pulse(c.dec, pump) != 0)
         return guide_link_failed;
     return guide_ok;
 }
@@ -196,14 +195,14 @@ bool read_selfguide_frame()
 void guide_telescope_frame()
 {
     guide_frame_arrived = read_guide_frame();
-    host().clear_messages();
+    event_pump().clear_messages();
     if (end_loop || !guide_frame_arrived)
         return;
-    host().prepare_display();
+    frame_display().prepare_display();
     if (training)
-        host().redraw_window();
+        frame_display().redraw_window();
     else
-        host().info_update();
+        run_windows().info_update();
 }
 
 namespace {
@@ -231,7 +230,7 @@ void show_training_move(int number, const GuidePulse& move)
     char caption[sizeof info_caption];
     std::snprintf(caption, sizeof caption, "Training %d of 8: %s %d ms", number, direction_name(move.direction),
         move.ms);
-    set_info_caption(caption);
+    set_info_caption(run_windows(), caption);
 }
 
 // guide_x1, guide_y1 hold where the star was when training began.
@@ -239,7 +238,7 @@ void show_training_offset()
 {
     x3 = static_cast<std::int16_t>((xcent - guide_x1) * 1000);
     y3 = static_cast<std::int16_t>((ycent - guide_y1) * 1000);
-    host().info_update();
+    run_windows().info_update();
 }
 
 // The eight timed moves, each followed by a guide frame and the search for
@@ -255,7 +254,7 @@ bool run_training_moves(GuiderTraining& steps, unsigned short* frame)
         slew_time = move.ms;
         if (drive_slew() < 0)
             return false;
-        host().send_command(889);
+        event_pump().send_command(889);
         if (!guide_frame_arrived || end_loop)
             return false;
         got_guide_image = 1;
@@ -323,11 +322,12 @@ void do_CmTrainGuide(unsigned short* frame)
     GuiderTraining steps(xcent, ycent, slewdefault, hystx, hysty);
     guide_x1 = xcent;
     guide_y1 = ycent;
-    set_info_caption("Training");
-    host().info_open();
+    RunWindows& windows = run_windows();
+    set_info_caption(windows, "Training");
+    windows.info_open();
     if (run_training_moves(steps, frame))
         keep_training_result(steps);
-    host().info_close();
+    windows.info_close();
 
     training = guiding = tracking = 0;
     if (picked_star) {
@@ -346,13 +346,13 @@ void train_guider()
     picked_star = 0;
     end_loop = 0;
     // The pick is gone: its cross must not stay on the picture.
-    host().redraw_window();
+    frame_display().redraw_window();
 }
 
-GuideFrame guiding_step()
+GuideFrame guiding_step(EventPump& pump, FrameDisplay& display, RunWindows& windows)
 {
     GuideFrame done;
-    host().clear_messages();
+    pump.clear_messages();
     if (!continuous)
         return done;
     // A guide frame that did not arrive would be the last one again:
@@ -376,20 +376,20 @@ GuideFrame guiding_step()
             begin_guide_run(GuideRunKind::guiding);
         fst = 0;
         set_text(info_caption, "Guiding Info");
-        host().info_open();
+        windows.info_open();
         got_guide_image = 1;
     }
-    host().clear_messages();
+    pump.clear_messages();
     if (end_loop)
         return done;
-    host().show_frame();
+    display.show_frame();
     imageptr = image;
-    done.result = guide_telescope(imageptr);
+    done.result = guide_telescope(imageptr, pump);
     done.corrected = done.result != guide_star_lost;
     done.correction = last_correction;
     if (done.result != guide_ok)
         continuous = 0;
-    host().info_update();
+    windows.info_update();
     return done;
 }
 
@@ -421,12 +421,15 @@ void start_guiding()
     guide_y1 = ycent;
     reference_signal = 0;
 
+    EventPump& pump = event_pump();
+    FrameDisplay& display = frame_display();
+    RunWindows& windows = run_windows();
     while (continuous)
-        guiding_step();
+        guiding_step(pump, display, windows);
 
     end_guide_run();
     messages(51);
-    host().info_close();
+    windows.info_close();
     // However it ended, the frames are full-size again.
     guiding = tracking = 0;
     fst = 1;
@@ -436,10 +439,10 @@ void start_guiding()
     ycent = old_ycent;
 }
 
-int StartSelfGuide()
+int StartSelfGuide(FrameDisplay& display, RunWindows& windows)
 {
     imageptr = image;
-    host().redraw_window();
+    display.redraw_window();
     if (!got_vn || telescope == 'n') {
         messages(55);
         return 1;
@@ -453,7 +456,7 @@ int StartSelfGuide()
         messages(54);
         return 2;
     }
-    set_info_caption("Guiding Info - Creating Guiding Frame");
+    set_info_caption(windows, "Guiding Info - Creating Guiding Frame");
     telescope_link().wake();
     training = 0;
     continuous_delay = 0;
@@ -472,7 +475,7 @@ int StartSelfGuide()
     guide_x1 = xcent;
     guide_y1 = ycent;
     reference_signal = 0;
-    set_info_caption("Guiding Info - stabilising");
+    set_info_caption(windows, "Guiding Info - stabilising");
 
     for (int i = 0; i < 3; ++i) {
         if (!read_selfguide_frame()) {
@@ -480,8 +483,8 @@ int StartSelfGuide()
             return 3;
         }
         first_selfguide = 1;
-        host().prepare_display();
-        host().info_update();
+        display.prepare_display();
+        windows.info_update();
     }
     got_guide_image = 1;
     if (search_guide_star(guide_x1, guide_y1, image) != 0) {
@@ -489,7 +492,7 @@ int StartSelfGuide()
         return 3;
     }
     take_reference(image);
-    set_info_caption("Guiding Info");
+    set_info_caption(windows, "Guiding Info");
 
     if (!read_selfguide_frame()) {
         guiding = tracking = 0;
@@ -497,48 +500,48 @@ int StartSelfGuide()
     }
     if (search_guide_star(guide_x1, guide_y1, image) == 0)
         take_reference(image);
-    host().info_update();
+    windows.info_update();
     begin_guide_run(GuideRunKind::self_guiding);
     return 0;
 }
 
-void SelfGuide()
+void SelfGuide(EventPump& pump, FrameDisplay& display, RunWindows& windows)
 {
     imageptr = image;
     const bool arrived = read_selfguide_frame();
     if (selfguiding_darkframe)
         return;
-    host().prepare_display();
-    if (!arrived || guide_telescope(imageptr) != guide_ok) {
+    display.prepare_display();
+    if (!arrived || guide_telescope(imageptr, pump) != guide_ok) {
         selfguiding = 0;
         guiding = 0;
         return;
     }
-    host().info_update();
+    windows.info_update();
 }
 
-void SwitchSelfGuide()
+void SwitchSelfGuide(FrameDisplay& display, RunWindows& windows)
 {
-    set_info_caption("Guiding Info - Switching Guiding Frame");
+    set_info_caption(windows, "Guiding Info - Switching Guiding Frame");
     const bool dark = selfguiding_darkframe != 0;
     if (!dark)
-        host().prepare_display();
+        display.prepare_display();
     first_selfguide = 1;
     for (int i = 0; i < 2; ++i) {
         read_selfguide_frame();
         if (!dark)
-            host().prepare_display();
+            display.prepare_display();
     }
     if (!dark) {
-        host().info_update();
+        windows.info_update();
         if (search_guide_star(guide_x1, guide_y1, image) == 0)
             take_reference(image);
     }
-    set_info_caption(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
+    set_info_caption(windows, dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
     read_selfguide_frame();
     if (!dark) {
         if (search_guide_star(guide_x1, guide_y1, image) == 0)
             take_reference(image);
     }
-    host().info_update();
+    windows.info_update();
 }

@@ -4,6 +4,7 @@
 // the telescope links and the Host.
 #pragma once
 
+#include "app/host.h"
 #include "telescope/guide_steps.h"
 #include "telescope/telescope_link.h"
 
@@ -18,12 +19,13 @@ constexpr int guide_link_failed = 4; // the link reported its error; guiding mus
 int search_guide_star(int x, int y, const unsigned short* frame);
 
 // Sends one timed move through the chosen telescope link, between two
-// beeps. 0, or -1 when the link failed.
-int send_guide_pulse(const GuidePulse& pulse);
+// beeps through `pump`. 0, or -1 when the link failed.
+int send_guide_pulse(const GuidePulse& pulse, EventPump& pump = event_pump());
 
 // One correction from the guide frame `frame`: guide_ok, guide_star_lost
 // (guiding, selfguiding and tracking cleared) or guide_link_failed.
-int guide_telescope(const unsigned short* frame);
+// A star lost outside self-guiding is said in a box through `pump`.
+int guide_telescope(const unsigned short* frame, EventPump& pump = event_pump());
 
 // Reads one guide frame into `image` (internal command 889's read); false
 // when the frame did not arrive.
@@ -47,7 +49,7 @@ struct GuideFrame {
 // One pass of the guiding loop: a pump, a guide frame, the reference on the
 // run's first frame, the correction and the information window. Clears
 // `continuous` when guiding must end (a press, a lost star, a dead link).
-GuideFrame guiding_step();
+GuideFrame guiding_step(EventPump& pump, FrameDisplay& display, RunWindows& windows);
 
 // Command 23: guiding until a key or button press, a lost star or a link
 // failure; ends with "Guiding Terminated".
@@ -56,6 +58,7 @@ void start_guiding();
 // The self-guiding steps the exposure loop calls: before the exposure (0
 // when guiding is ready), once per pass of its wait, and at the switch to
 // the second guide frame.
-int StartSelfGuide();
-void SelfGuide();
-void SwitchSelfGuide();
+// They show guide frames through the exposure run's display and windows.
+int StartSelfGuide(FrameDisplay& display, RunWindows& windows);
+void SelfGuide(EventPump& pump, FrameDisplay& display, RunWindows& windows);
+void SwitchSelfGuide(FrameDisplay& display, RunWindows& windows);

@@ -122,7 +122,7 @@ char slew_to_target(Exchange& x, std::int64_t t)
     x.wait_until(t);
     if (x.failed())
         return 0;
-    host().beep();
+    event_pump().beep();
     x.send("#:MS#");
     x.wait_until(now() + 1);
     x.read_text();

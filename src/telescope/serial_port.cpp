@@ -7,13 +7,9 @@
 
 namespace {
 NullSerialPort null_port;
-SerialPort* installed = &null_port;
 } // namespace
 
-SerialPort& serial_port()
-{
-    return *installed;
-}
+Installed<SerialPort> installed_serial_port(null_port);
 
 int serial_baud_rate(int code)
 {
@@ -34,7 +30,3 @@ std::string serial_device_path(int port)
     return "/dev/ttyS" + std::to_string(port);
 }
 
-void set_serial_port(SerialPort* p)
-{
-    installed = p != nullptr ? p : &null_port;
-}

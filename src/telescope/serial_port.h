@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "app/installed.h"
+
 // Negative results.
 constexpr int serial_no_such_port = -1; // no device for this port number
 constexpr int serial_not_open = -2; // the port is not open
@@ -67,6 +69,13 @@ public:
 };
 
 // The installed port layer; the null one until another is installed.
-SerialPort& serial_port();
+extern Installed<SerialPort> installed_serial_port;
+inline SerialPort& serial_port()
+{
+    return installed_serial_port.current();
+}
 // Installs `p` (not owned); nullptr restores the null port layer.
-void set_serial_port(SerialPort* p);
+inline void set_serial_port(SerialPort* p)
+{
+    installed_serial_port.install(p);
+}

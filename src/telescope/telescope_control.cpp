@@ -75,7 +75,7 @@ void goto_object(const std::string& messier, const std::string& cngc)
     else if (set_CNGC > 0 && set_CNGC < 7816)
         go_to_catalogue('c', set_CNGC);
     else
-        host().message_box("Object out of range - try again", control_caption);
+        event_pump().message_box("Object out of range - try again", control_caption);
 }
 
 void goto_planet(int button_id)
@@ -102,8 +102,9 @@ void goto_coordinates(const std::string& ra_hours, const std::string& ra_minutes
             retchar = telescope_link().go_to_coordinates(set_RAhr, set_RAmin, set_Decdeg, set_Decmin).reply;
         return;
     }
-    host().message_box("Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min, to 23hr 59mins\n        Dec  "
-                       "-89deg 00min, to +89deg 59mins",
+    event_pump().message_box(
+        "Invalid Co-ordinates set.\n\nRange is R.A. 0hr 00min, to 23hr 59mins\n        Dec  "
+        "-89deg 00min, to +89deg 59mins",
         control_caption);
 }
 

@@ -63,7 +63,7 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event)
         if (!pumps_.empty() && !pumps_.back().stop_request)
             pumps_.back().pressed = true;
         else
-            apply_stop_request(*this);
+            apply_stop_request(*this, *this);
         return false;
     }
     if (pumps_.empty() || pumps_.back().loop_level != loop_level())
@@ -78,7 +78,7 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event)
         return false;
     const std::size_t index = pumps_.size() - 1;
     if (pumps_[index].stop_request)
-        apply_stop_request(*this);
+        apply_stop_request(*this, *this);
     else
         pumps_[index].pressed = true;
     // Alt+X, the Exit key, stops the run and then closes the program.

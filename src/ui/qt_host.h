@@ -1,6 +1,7 @@
-// The Host of the Qt program: the message pump with the stop request, the
-// interruptible wait, message boxes, the beep, internal commands, the
-// progress and information windows and the wait cursor.
+// The Host of the Qt program, all three parts of it: the event pump (the
+// message pump with the stop request, the interruptible wait, message boxes,
+// the beep, internal commands, the wait cursor), the frame display, and the
+// progress and information windows.
 #pragma once
 
 #include <QObject>
@@ -26,16 +27,22 @@ public:
     // dialog is open (nullptr when it closes).
     void set_focus_view(QWidget* view) { focus_view_ = view; }
 
+    // EventPump
     void clear_messages() override;
     bool pump_for_press() override;
     void beep() override;
     int message_box(const std::string& text, const std::string& caption, BoxButtons buttons = BoxButtons::ok,
         BoxIcon icon = BoxIcon::none) override;
     void send_command(int number) override;
+    void wait_cursor(bool on) override;
+
+    // FrameDisplay
     void show_frame() override;
     void redraw_window() override;
     void focus_frame_update() override;
     void prepare_display() override;
+
+    // RunWindows
     void progress_create() override;
     void progress_show() override;
     void progress_open() override;
@@ -45,7 +52,6 @@ public:
     void info_update() override;
     void info_close() override;
     bool info_is_open() const override;
-    void wait_cursor(bool on) override;
 
     int beeps() const { return beeps_; }
 

@@ -298,7 +298,7 @@ TEST_F(UsbCoreTest, ReportsUpTo254BytesCrossTheWireLongerOnesNeverLeave)
     capture.interrupt_out(command({ 2, 2 }));
     capture.interrupt_in(8, answer);
     Wiretap tap(plug(zq1(), capture));
-    set_camera_transport(&tap);
+    ScopedInstall<CameraTransport> tapped(installed_camera_transport, &tap);
     ASSERT_EQ(USBHid::CollectingUSBHidInfo(nullptr), 1);
 
     EXPECT_TRUE(WriteUSBdevice(data.data(), 254));
@@ -405,7 +405,8 @@ TEST_F(UsbCoreTest, ACameraUnpluggedMidRunIsReportedOnceAndFoundWhenBack)
         capture.strings_of(zq1());
         capture.interrupt_out(command({ 2, 1 }));
         Wiretap tap(plug(zq1(), capture));
-        set_camera_transport(&tap);
+        // Not left installed past this case's tap, should an assertion end it.
+        ScopedInstall<CameraTransport> tapped(installed_camera_transport, &tap);
         ASSERT_EQ(USBHid::CollectingUSBHidInfo(nullptr), 1);
         fill_known_frame();
         const std::int64_t start = test_env().clock.now_ms();

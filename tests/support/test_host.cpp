@@ -17,7 +17,7 @@ void TestHost::clear_messages()
     ++pumps;
     clock_.advance(pump_advance_ms);
     if (take_press())
-        apply_stop_request(*this);
+        apply_stop_request(*this, *this);
 }
 
 void TestHost::show_frame()

@@ -1,5 +1,6 @@
-// A host for tests: records every box, beep, command and window call, and
-// plays back scripted user presses on the manual clock.
+// A host for tests: all three parts of the Host (pump, frame display, run
+// windows) in one recorder. It records every box, beep, command and window
+// call, and plays back scripted user presses on the manual clock.
 #pragma once
 
 #include <cstdint>
@@ -45,16 +46,22 @@ public:
     // The user presses a key once the clock reaches `at_ms`.
     void press_key_at(std::int64_t at_ms) { presses_.push_back(at_ms); }
 
+    // EventPump
     void clear_messages() override;
     bool pump_for_press() override { return take_press(); }
     void beep() override { ++beeps; }
     int message_box(const std::string& text, const std::string& caption, BoxButtons buttons,
                     BoxIcon icon) override;
     void send_command(int number) override;
+    void wait_cursor(bool on) override { wait_cursor_depth += on ? 1 : -1; }
+
+    // FrameDisplay
     void show_frame() override;
     void redraw_window() override { ++redraws; }
     void focus_frame_update() override { ++focus_frame_updates; }
     void prepare_display() override { ++displays_prepared; }
+
+    // RunWindows
     void progress_create() override { ++progress_creates; }
     void progress_show() override { ++progress_shows; }
     void progress_open() override { ++progress_opens; }
@@ -64,7 +71,6 @@ public:
     void info_update() override {}
     void info_close() override { info_open_now = false; }
     bool info_is_open() const override { return info_open_now; }
-    void wait_cursor(bool on) override { wait_cursor_depth += on ? 1 : -1; }
 
 private:
     // True when a scripted press is due; consumes it.
