@@ -142,14 +142,12 @@ extern char focus_direction[7];               // focuser command, "#:F+#" or "#:
 extern int tele_moving, tele_focussing;       // a hand move / focuser move is running
 extern int slew_time;                         // ms of the next timed guide move
 
-// -- centroid and guide frame
-extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
+// -- guide frame
 extern int x3, y3;                  // offsets in thousandths of a pixel
 // The guide star position within the guide frame. Not x1, y1: y1 is the C
 // library's Bessel function.
 extern int guide_x1, guide_y1;
 extern int got_guide_image;
-extern int drawx, drawy;
 
 // -- training and guiding
 extern int x1dec, y1dec;            // tenths of the reference (set by self-guiding only)
@@ -160,6 +158,10 @@ extern int set_Messier, set_CNGC, set_RAhr, set_RAmin, set_Decdeg, set_Decmin;
 extern char retchar;
 
 // ---------------------------------------------------------------- processing
+// -- star centroid (src/processing/centroid.h)
+extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
+extern int drawx, drawy;            // the centred star's place in the guide frame
+
 // -- contrast
 extern unsigned short stretch_table[32768];   // index sample / 2 -> output sample / 2
 extern std::uint32_t black, white;            // shared small parameters of several dialogs

@@ -1,4 +1,4 @@
-#include "telescope/centroid.h"
+#include "processing/centroid.h"
 
 #include <algorithm>
 #include <cmath>
