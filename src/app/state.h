@@ -79,7 +79,8 @@ extern int centre_it;                // snap the next click to the nearest star
 extern std::string ini_file;
 
 // -- native files: the name shown in the caption and the calibration files.
-// Paths are held whole (the original fixed-size fields could not).
+// Paths are held whole, whatever their length: a fixed-size field would cut
+// a long data root short.
 extern std::string image_name;
 extern std::string DarkFileName, FlatFileName;
 extern int darkframe_loaded, flatfield_loaded;
