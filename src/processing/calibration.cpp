@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#include <immintrin.h>
+#endif
+
 #include "app/host.h"
 #include "app/state.h"
 #include "processing/label.h"
@@ -116,18 +120,12 @@ inline void reverse8(const unsigned short* __restrict from, unsigned short* __re
     for (int j = 0; j < 8; ++j)
         to[j] = from[7 - j];
 }
-} // namespace
 
-void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
+void mirror_rows_plain(unsigned short* frame, int width, int first_row, int height)
 {
-    // Each row is reversed in place, swapping blocks of eight from both ends,
-    // so the trial buffer is not needed: a mirror during a merge keeps the
-    // base image held there.
-    const int st = image_is_labelled(fredptr) ? label_rows : 0;
-    const int w = width1;
-    for (int y = st; y < height1; ++y) {
-        unsigned short* row = fredptr + static_cast<std::size_t>(y) * w;
-        int i = 0, j = w;
+    for (int y = first_row; y < height; ++y) {
+        unsigned short* row = frame + static_cast<std::size_t>(y) * width;
+        int i = 0, j = width;
         while (j - i >= 16) {
             unsigned short left[8], right[8];
             std::memcpy(left, row + i, sizeof left);
@@ -139,6 +137,93 @@ void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
         }
         std::reverse(row + i, row + j);
     }
+}
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#define QUILLON_MIRROR_AVX2 1
+#define QUILLON_AVX2_INLINE [[gnu::target("avx2"), gnu::always_inline]] inline
+
+QUILLON_AVX2_INLINE __m256i load16(const unsigned short* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Sixteen samples in reverse order: each half reversed, then the halves
+// swapped.
+QUILLON_AVX2_INLINE void store16_reversed(unsigned short* p, __m256i v)
+{
+    const __m256i order = _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12,
+        13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(p), _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, order), 0x4E));
+}
+
+QUILLON_AVX2_INLINE void store8_reversed(unsigned short* p, __m128i v)
+{
+    const __m128i order = _mm_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, order));
+}
+
+// Each row swaps blocks of 32 samples from both ends. The middle that is
+// left (under 64 samples) is done as two blocks that may overlap: both are
+// read before either is written, and where they overlap they write the
+// same samples.
+[[gnu::target("avx2")]] void mirror_rows_avx2(unsigned short* frame, int width, int first_row, int height)
+{
+    for (int y = first_row; y < height; ++y) {
+        unsigned short* row = frame + static_cast<std::size_t>(y) * width;
+        int i = 0, j = width;
+        while (j - i >= 64) {
+            const __m256i l0 = load16(row + i), l1 = load16(row + i + 16);
+            const __m256i r0 = load16(row + j - 32), r1 = load16(row + j - 16);
+            store16_reversed(row + i, r1);
+            store16_reversed(row + i + 16, r0);
+            store16_reversed(row + j - 32, l1);
+            store16_reversed(row + j - 16, l0);
+            i += 32;
+            j -= 32;
+        }
+        if (j - i >= 32) {
+            const __m256i l0 = load16(row + i), l1 = load16(row + i + 16);
+            const __m256i r0 = load16(row + j - 32), r1 = load16(row + j - 16);
+            store16_reversed(row + i, r1);
+            store16_reversed(row + i + 16, r0);
+            store16_reversed(row + j - 32, l1);
+            store16_reversed(row + j - 16, l0);
+        } else if (j - i >= 16) {
+            const __m256i l = load16(row + i), r = load16(row + j - 16);
+            store16_reversed(row + i, r);
+            store16_reversed(row + j - 16, l);
+        } else if (j - i >= 8) {
+            const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + j - 8));
+            store8_reversed(row + i, r);
+            store8_reversed(row + j - 8, l);
+        } else {
+            std::reverse(row + i, row + j);
+        }
+    }
+}
+#endif
+} // namespace
+
+void mirror_rows(unsigned short* frame, int width, int first_row, int height)
+{
+#ifdef QUILLON_MIRROR_AVX2
+    static const bool has_avx2 = __builtin_cpu_supports("avx2");
+    if (has_avx2) {
+        mirror_rows_avx2(frame, width, first_row, height);
+        return;
+    }
+#endif
+    mirror_rows_plain(frame, width, first_row, height);
+}
+
+void mirror_image(unsigned short* fredptr, unsigned short* /*trialptr*/)
+{
+    // Each row is reversed in place, so the trial buffer is not needed: a
+    // mirror during a merge keeps the base image held there.
+    mirror_rows(fredptr, width1, image_is_labelled(fredptr) ? label_rows : 0, height1);
 }
 
 int load_calibration_file(const char* fileName, unsigned short* dest)

@@ -35,6 +35,9 @@ void do_add_image(unsigned short* fredptr, const unsigned short* trialptr, int h
 // their orientation. trialptr is not written (the base image of a merge in
 // progress lives there).
 void mirror_image(unsigned short* fredptr, unsigned short* trialptr);
+// The same on any geometry: rows first_row .. height - 1 of a frame `width`
+// samples wide, each reversed in place.
+void mirror_rows(unsigned short* frame, int width, int first_row, int height);
 
 // Reads a native or FITS dark/flat file of the current geometry into `dest`.
 // Returns 0, 11 (cannot open) or 12 (wrong length or geometry, unexpected

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,33 @@ TEST(Calibration, MirrorReversesRowsAndTwiceRestores)
         mirror_image(image, trial);
         EXPECT_TRUE(std::equal(before.begin(), before.end(), image));
     }
+}
+
+// Every width from 1 to 100 takes each way the middle of a row can end
+// (blocks that meet exactly, overlap, or a short remainder); rows above
+// first_row and the samples past the frame stay as they were.
+TEST(Calibration, MirrorRowsMatchesPlainReversalAtEveryWidth)
+{
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> value(0, 65535);
+    std::vector<int> widths;
+    for (int w = 1; w <= 100; ++w)
+        widths.push_back(w);
+    for (int w : { 127, 128, 129, 376, 751, 752, 753 })
+        widths.push_back(w);
+    for (int w : widths)
+        for (int first_row : { 0, 2 }) {
+            const int height = 5;
+            // Two guard rows past the frame.
+            std::vector<unsigned short> frame(static_cast<std::size_t>(w) * (height + 2));
+            for (auto& v : frame)
+                v = static_cast<unsigned short>(value(rng));
+            std::vector<unsigned short> expected = frame;
+            for (int y = first_row; y < height; ++y)
+                std::reverse(expected.begin() + y * w, expected.begin() + (y + 1) * w);
+            mirror_rows(frame.data(), w, first_row, height);
+            ASSERT_EQ(frame, expected) << "width " << w << " first row " << first_row;
+        }
 }
 
 TEST(Calibration, AddImageAssemblesEvenRows)

@@ -154,6 +154,59 @@ TEST(FilterCrossCheck, UnsharpMaskMatchesTheSlidingBox)
             }
 }
 
+namespace {
+// Frames with a quarter of the samples at 0 and a quarter at 65535, so both
+// clamps and the largest box sums occur.
+Frame extreme_frame(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> kind(0, 3), value(0, 65535);
+    Frame f(static_cast<std::size_t>(w) * h);
+    for (auto& v : f) {
+        const int k = kind(rng);
+        v = static_cast<unsigned short>(k == 0 ? 0 : (k == 1 ? 65535 : value(rng)));
+    }
+    return f;
+}
+
+int hook_calls = 0;
+void count_hook()
+{
+    ++hook_calls;
+}
+} // namespace
+
+// Every width from 1 to 70 reaches each way a row can end: no column to
+// change, fewer than the vector path takes, an exact number of vectors and
+// every remainder; heights from a single row up, with and without a label
+// band.
+TEST(FilterCrossCheck, UnsharpMaskAtEveryWidthAndEdge)
+{
+    std::vector<int> widths;
+    for (int w = 1; w <= 70; ++w)
+        widths.push_back(w);
+    for (int w : { 127, 128, 129, 753 })
+        widths.push_back(w);
+    unsigned seed = 500;
+    for (int rad = 1; rad <= 7; ++rad)
+        for (int w : widths)
+            for (int h : { 2 * rad + 1, 2 * rad + 4 }) {
+                const int st = w % 3 == 0 ? 2 : 0; // a band of rows left alone
+                const int rows = h + st;
+                const int pwr = 1 + (w + rad) % 7;
+                const Frame src
+                    = w % 2 ? extreme_frame(w, rows, seed++) : random_frame(w, rows, seed++, 65535);
+                Frame fast = src;
+                hook_calls = 0;
+                unsharp_frame(src.data(), fast.data(), w, rows, st, rad, pwr, count_hook);
+                EXPECT_EQ(hook_calls, h - 2 * rad) << "one progress step per row";
+                // Narrower than 2·rad + 2, no column is changed.
+                const Frame ref = w >= 2 * rad + 2 ? reference_unsharp(src, w, rows, st, rad, pwr) : src;
+                ASSERT_EQ(first_difference(fast, ref), -1)
+                    << "rad " << rad << " power " << pwr << " width " << w << " height " << rows;
+            }
+}
+
 TEST(FilterCrossCheck, MedianMatchesTheSelection)
 {
     unsigned seed = 100;
