@@ -6,8 +6,8 @@
 #include "app/state.h"
 #include "display/photometry.h"
 #include "display/plots.h"
+#include "processing/centroid.h"
 #include "store/buffers.h"
-#include "telescope/centroid.h"
 
 namespace {
 // A flat sky with one star of a 3 x 3 core at (100, 100) of the binned frame.

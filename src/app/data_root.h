@@ -1,6 +1,7 @@
 // Every path the program reads or writes goes through data_root(): the folder
-// named by $QUILLON_HOME when set, else ~/Quillon. It stands for the first
-// disk of the original host.
+// named by $QUILLON_HOME when set, else ~/Quillon. Settings, auto-saves,
+// guide logs and the display bitmaps all live below it, so one variable moves
+// them all (each test points it at its own temporary folder).
 #pragma once
 
 #include <string>

@@ -177,7 +177,7 @@ public:
     QPointer<class TPHDialog> TPH;
     QPointer<class TBLDialog> TBL;
 
-    // ------------------------------------------------ camera and telescope (later work)
+    // ------------------------------------------------ camera and telescope
     void VN_Control();
     void CmTrainGuide();
     void CmStartGuide();

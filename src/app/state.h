@@ -79,7 +79,8 @@ extern int centre_it;                // snap the next click to the nearest star
 extern std::string ini_file;
 
 // -- native files: the name shown in the caption and the calibration files.
-// Paths are held whole (the original fixed-size fields could not).
+// Paths are held whole, whatever their length: a fixed-size field would cut
+// a long data root short.
 extern std::string image_name;
 extern std::string DarkFileName, FlatFileName;
 extern int darkframe_loaded, flatfield_loaded;
@@ -142,14 +143,12 @@ extern char focus_direction[7];               // focuser command, "#:F+#" or "#:
 extern int tele_moving, tele_focussing;       // a hand move / focuser move is running
 extern int slew_time;                         // ms of the next timed guide move
 
-// -- centroid and guide frame
-extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
+// -- guide frame
 extern int x3, y3;                  // offsets in thousandths of a pixel
 // The guide star position within the guide frame. Not x1, y1: y1 is the C
 // library's Bessel function.
 extern int guide_x1, guide_y1;
 extern int got_guide_image;
-extern int drawx, drawy;
 
 // -- training and guiding
 extern int x1dec, y1dec;            // tenths of the reference (set by self-guiding only)
@@ -160,6 +159,10 @@ extern int set_Messier, set_CNGC, set_RAhr, set_RAmin, set_Decdeg, set_Decmin;
 extern char retchar;
 
 // ---------------------------------------------------------------- processing
+// -- star centroid (src/processing/centroid.h)
+extern int xcentdec, ycentdec;      // tenths of a pixel, guiding precision only
+extern int drawx, drawy;            // the centred star's place in the guide frame
+
 // -- contrast
 extern unsigned short stretch_table[32768];   // index sample / 2 -> output sample / 2
 extern std::uint32_t black, white;            // shared small parameters of several dialogs

@@ -104,6 +104,20 @@ public:
     AutofocusResult go();
 
 private:
+    // The span of one sweep's points.
+    double sweep_width() const { return static_cast<double>((s_.points - 1) * s_.step_ms); }
+    // One sweep down from `top` (already reached), its points appended from
+    // r_.curve[first]; cut short when focus is bracketed, or when its arm
+    // already shows focus far beyond it: then `jump` is that focus. False
+    // when the run must end, with `end` saying why.
+    bool sweep(double top, std::size_t first, double& jump, AutofocusEnd& end);
+    // The top of the next sweep after the one from r_.curve[first].
+    double next_top(std::size_t first, double jump) const;
+    // Fits the whole curve (r_.fit) and returns the best focus position,
+    // setting r_.best_hfd.
+    double best_focus();
+    // Moves to `best`, takes the check frame and ends the run.
+    AutofocusResult end_at(double best);
     // Moves by `ms` (signed); false when the link failed.
     bool move(double ms);
     // Comes to `target` moving toward lower positions, as every sweep point
@@ -125,14 +139,19 @@ private:
     // sides.
     bool bracketed(int each = 1) const
     {
-        const auto least = std::min_element(r_.curve.begin(), r_.curve.end(),
-            [](const FocusPoint& a, const FocusPoint& b) { return a.hfd < b.hfd; });
+        const double at = least().position;
         int above = 0, below = 0;
         for (const FocusPoint& p : r_.curve) {
-            above += p.position > least->position;
-            below += p.position < least->position;
+            above += p.position > at;
+            below += p.position < at;
         }
         return above >= each && below >= each;
+    }
+    // The point of the smallest HFD so far (the first of equals).
+    const FocusPoint& least() const
+    {
+        return *std::min_element(r_.curve.begin(), r_.curve.end(),
+            [](const FocusPoint& a, const FocusPoint& b) { return a.hfd < b.hfd; });
     }
     // The last step of this sweep changed the HFD by much less than the
     // sweep's steps did on average: it is reaching the V's floor.
@@ -234,8 +253,7 @@ double Run::focus_from_arm(std::size_t first) const
     const FocusPoint& best = *std::min_element(r_.curve.begin() + static_cast<std::ptrdiff_t>(first),
         r_.curve.end(), [](const FocusPoint& a, const FocusPoint& b) { return a.hfd < b.hfd; });
     // Noise alone gives a slope of a few hundredths of the HFD per sweep.
-    const double width = static_cast<double>((s_.points - 1) * s_.step_ms);
-    if (std::fabs(slope) * width < 0.15 * best.hfd)
+    if (std::fabs(slope) * sweep_width() < 0.15 * best.hfd)
         return std::nan("");
     const double along_line = best.position - best.hfd / slope;
     // Near focus the arm bends toward the V's floor and the straight line
@@ -263,11 +281,8 @@ AutofocusResult Run::finish(AutofocusEnd end)
 
 AutofocusResult Run::go()
 {
-    const double width = static_cast<double>((s_.points - 1) * s_.step_ms);
-    double top = width / 2;
+    double top = sweep_width() / 2;
     for (;;) {
-        // One sweep down from `top`, cut short when its arm already shows
-        // focus far beyond it.
         show("Moving to the sweep's start");
         if (pressed())
             return finish(AutofocusEnd::stopped);
@@ -275,60 +290,91 @@ AutofocusResult Run::go()
             return finish(AutofocusEnd::link_failed);
         const std::size_t first = r_.curve.size();
         double jump = std::nan("");
-        for (int i = 0; i < s_.points; ++i) {
-            if (pressed())
-                return finish(AutofocusEnd::stopped);
-            if (r_.frames >= s_.max_frames)
-                return finish(AutofocusEnd::no_minimum);
-            if (i > 0 && !move(-s_.step_ms))
-                return finish(AutofocusEnd::link_failed);
-            if (!frame())
-                return finish(r_.end);
-            show("Sweeping");
-            // Focus is bracketed with room for the fit: the sweep can end.
-            if (bracketed(2))
-                break;
-            if (i >= 3 && one_arm(first) && !bracketed() && !flattening(first)) {
-                const double f = focus_from_arm(first);
-                const double low = pos_ - (s_.points - 1 - i) * s_.step_ms;
-                if (!std::isnan(f) && (f > top + width / 2 || f < low - width)) {
-                    jump = f;
-                    break;
-                }
-            }
-        }
+        AutofocusEnd end = AutofocusEnd::focused;
+        if (!sweep(top, first, jump, end))
+            return finish(end);
         if (bracketed())
             break;
-        const auto least = std::min_element(r_.curve.begin(), r_.curve.end(),
-            [](const FocusPoint& a, const FocusPoint& b) { return a.hfd < b.hfd; });
-        bool focus_below = true; // the smallest HFD is the lowest point
-        for (const FocusPoint& p : r_.curve)
-            focus_below = focus_below && p.position >= least->position;
-        double f = std::isnan(jump) ? focus_from_arm(first) : jump;
-        if (std::isnan(f))
-            // Too flat to say: go on with the next sweep the same way.
-            f = focus_below ? pos_ - s_.step_ms - width / 2 : least->position + 1.5 * width;
-        top = f + width / 2;
-        // Focus below the lowest point: go on down from there, not back over
-        // ground already measured.
-        if (f < pos_)
-            top = std::min(top, pos_ - s_.step_ms);
+        top = next_top(first, jump);
     }
+    return end_at(best_focus());
+}
 
+bool Run::sweep(double top, std::size_t first, double& jump, AutofocusEnd& end)
+{
+    const double width = sweep_width();
+    for (int i = 0; i < s_.points; ++i) {
+        if (pressed()) {
+            end = AutofocusEnd::stopped;
+            return false;
+        }
+        if (r_.frames >= s_.max_frames) {
+            end = AutofocusEnd::no_minimum;
+            return false;
+        }
+        if (i > 0 && !move(-s_.step_ms)) {
+            end = AutofocusEnd::link_failed;
+            return false;
+        }
+        if (!frame()) {
+            end = r_.end;
+            return false;
+        }
+        show("Sweeping");
+        // Focus is bracketed with room for the fit: the sweep can end.
+        if (bracketed(2))
+            return true;
+        if (i >= 3 && one_arm(first) && !bracketed() && !flattening(first)) {
+            const double f = focus_from_arm(first);
+            const double low = pos_ - (s_.points - 1 - i) * s_.step_ms;
+            if (!std::isnan(f) && (f > top + width / 2 || f < low - width)) {
+                jump = f;
+                return true;
+            }
+        }
+    }
+    return true;
+}
+
+double Run::next_top(std::size_t first, double jump) const
+{
+    const double width = sweep_width();
+    const FocusPoint& smallest = least();
+    bool focus_below = true; // the smallest HFD is the lowest point
+    for (const FocusPoint& p : r_.curve)
+        focus_below = focus_below && p.position >= smallest.position;
+    double f = std::isnan(jump) ? focus_from_arm(first) : jump;
+    if (std::isnan(f))
+        // Too flat to say: go on with the next sweep the same way.
+        f = focus_below ? pos_ - s_.step_ms - width / 2 : smallest.position + 1.5 * width;
+    double top = f + width / 2;
+    // Focus below the lowest point: go on down from there, not back over
+    // ground already measured.
+    if (f < pos_)
+        top = std::min(top, pos_ - s_.step_ms);
+    return top;
+}
+
+double Run::best_focus()
+{
     r_.fit = fit_hyperbola(r_.curve);
     double lowest = r_.curve.front().position, highest = lowest;
     for (const FocusPoint& p : r_.curve) {
         lowest = std::min(lowest, p.position);
         highest = std::max(highest, p.position);
     }
-    const auto least = std::min_element(
-        r_.curve.begin(), r_.curve.end(), [](const FocusPoint& a, const FocusPoint& b) { return a.hfd < b.hfd; });
-    double best = least->position;
-    r_.best_hfd = least->hfd;
+    const FocusPoint& smallest = least();
+    double best = smallest.position;
+    r_.best_hfd = smallest.hfd;
     if (r_.fit.ok && r_.fit.c >= lowest && r_.fit.c <= highest) {
         best = r_.fit.c;
         r_.best_hfd = r_.fit.a;
     }
+    return best;
+}
+
+AutofocusResult Run::end_at(double best)
+{
     show("Moving to best focus");
     if (pressed())
         return finish(AutofocusEnd::stopped);

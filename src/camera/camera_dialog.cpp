@@ -18,7 +18,7 @@
 #include "camera/camera_controls.h"
 #include "camera/focus_plots_ui.h"
 #include "display/pipeline.h"
-#include "telescope/accumulate.h"
+#include "processing/accumulate.h"
 #include "ui/qt_host.h"
 
 namespace {

@@ -50,8 +50,8 @@ protected:
 
 private:
     void EvInitDialog();
-    // Every control from the globals (the fields, buttons and bars the
-    // original repaint refreshed).
+    // Every field, button and scroll bar from the globals, so the dialog
+    // shows what a run or another window changed while it was open.
     void show_controls();
     void EvVScroll(int action);
     void start_focus();

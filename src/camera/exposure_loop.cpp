@@ -11,10 +11,10 @@
 #include "camera/readout.h"
 #include "camera/timed_wait.h"
 #include "camera/usb.h"
+#include "processing/accumulate.h"
 #include "store/autosave.h"
 #include "store/buffers.h"
 #include "store/settings_file.h"
-#include "telescope/accumulate.h"
 #include "telescope/dither.h"
 #include "telescope/guiding.h"
 

@@ -7,10 +7,10 @@
 #include "camera/exposure_run.h"
 #include "camera/readout.h"
 #include "camera/timed_wait.h"
+#include "processing/accumulate.h"
 #include "processing/calibration.h"
 #include "processing/filters.h"
 #include "store/buffers.h"
-#include "telescope/accumulate.h"
 #include "telescope/guiding.h"
 
 namespace {

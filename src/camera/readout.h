@@ -34,11 +34,15 @@ constexpr std::size_t field_first_byte = 13'364; // row 8, sample 26
 constexpr int window_side = 128;
 
 // Control commands: wipe (starts an exposure), clear the vertical
-// registers, and the three transfer variants. True when sent.
+// registers, and the three transfers, which move a field's charge into the
+// vertical registers and start that field collecting afresh. True when sent.
 bool VN_wiper();
 bool VN_clearvert();
+// Bytes 2, 3: both fields; a field or window read then delivers field 0.
 bool VN_reader();
+// Bytes 2, 4: field 1 (the odd rows) alone; a field or window read delivers it.
 bool VN_reader2();
+// Bytes 2, 5: field 0 (the even rows) alone; a field or window read delivers it.
 bool VN_reader3();
 
 // Read commands: fill camdata, read the block, unpack at charimageptr.

@@ -1,7 +1,7 @@
 #include "app/state.h"
 #include "camera/readout.h"
 #include "camera/usb.h"
-#include "telescope/accumulate.h"
+#include "processing/accumulate.h"
 
 int exposure;
 int exposure_save;

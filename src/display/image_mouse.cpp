@@ -6,8 +6,8 @@
 #include "app/state.h"
 #include "display/photometry.h"
 #include "display/star_readout.h"
+#include "processing/centroid.h"
 #include "store/buffers.h"
-#include "telescope/centroid.h"
 
 namespace {
 // Last column and row of the 150% display of a binned frame.

@@ -91,115 +91,177 @@ void GuideGraphView::wheelEvent(QWheelEvent* event)
         on_span_changed(span);
 }
 
+namespace {
+// Where the shown frames go on the widget: the plot area, the vertical scale
+// and one slot a frame, the newest at the right edge.
+struct GraphPlace {
+    const GuideGraphModel& model;
+    QRect plot;
+    int span = 0;
+    int first = 0; // the oldest frame shown
+    bool in_arcsec = false;
+    double kx = 1, ky = 1; // pixels to the unit shown
+    // The largest measured error, correction and brightness shown.
+    double largest = 0, largest_ms = 1, brightest = 1;
+    double range = 0; // the error at the top and bottom of the plot
+    double mid = 0, half = 0, slot = 0;
+
+    double y_of(double v) const { return mid - std::clamp(v / range, -1.0, 1.0) * half; }
+    // Older frames scroll off the left.
+    double x_of(int i) const { return plot.left() + (span - (model.size() - i)) * slot + slot / 2; }
+};
+
+GraphPlace place_frames(const GuideGraphModel& model, int span, bool arcsec, const QRect& area)
+{
+    GraphPlace g { model, area.adjusted(44, 20, -8, -14) };
+    g.span = span;
+    const int n = std::min(span, model.size());
+    g.first = model.size() - n;
+    g.in_arcsec = arcsec && model.scale().known();
+    g.kx = g.in_arcsec ? model.scale().x : 1;
+    g.ky = g.in_arcsec ? model.scale().y : 1;
+    for (int i = g.first; i < model.size(); ++i) {
+        const GuideRecord& r = model.record(i);
+        if (r.measured())
+            g.largest = std::max({ g.largest, std::abs(r.dx * g.kx), std::abs(r.dy * g.ky) });
+        g.largest_ms = std::max({ g.largest_ms, std::abs(static_cast<double>(r.ra_ms)),
+            std::abs(static_cast<double>(r.dec_ms)) });
+        g.brightest = std::max(g.brightest, static_cast<double>(r.brightness));
+    }
+    g.range = nice_range(g.largest);
+    g.mid = g.plot.center().y() + 0.5;
+    g.half = g.plot.height() / 2.0;
+    g.slot = static_cast<double>(g.plot.width()) / span;
+    return g;
+}
+
+// The colours of one repaint, by day or in night vision.
+struct GraphColours {
+    QColor grid, label;
+    // The two axes differ in brightness in night vision, the star's line is dimmest.
+    QColor ra_line, dec_line, star_line;
+};
+
+GraphColours graph_colours(bool night)
+{
+    return { night_colour(QColor(70, 70, 90)), night_colour(QColor(170, 170, 190)),
+        night ? QColor(200, 0, 0) : ra_colour, night ? QColor(110, 0, 0) : dec_colour,
+        night_colour(star_colour).darker(night ? 160 : 100) };
+}
+
+// Grid, with the scale at the left.
+void draw_grid(QPainter& p, const GraphPlace& g, const GraphColours& c)
+{
+    p.setPen(c.grid);
+    for (double f : { -1.0, -0.5, 0.0, 0.5, 1.0 }) {
+        const int y = static_cast<int>(g.y_of(f * g.range));
+        p.drawLine(g.plot.left(), y, g.plot.right(), y);
+        p.setPen(c.label);
+        p.drawText(QRect(0, y - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter,
+            QString::number(f * g.range, 'g', 3) + (g.in_arcsec ? QStringLiteral("\"") : QString()));
+        p.setPen(c.grid);
+    }
+}
+
+// Frames where a cloud hid the star are shaded.
+void shade_paused(QPainter& p, const GraphPlace& g)
+{
+    for (int i = g.first; i < g.model.size(); ++i)
+        if (g.model.record(i).paused)
+            p.fillRect(QRectF(g.x_of(i) - g.slot / 2, g.plot.top(), g.slot, g.plot.height()),
+                night_colour(QColor(45, 45, 60)));
+}
+
+// Corrections as bars from the middle line, RA left of Dec in each slot.
+void draw_corrections(QPainter& p, const GraphPlace& g)
+{
+    const double bar = std::max(1.0, g.slot / 2);
+    const double bar_scale = g.half * 0.45 / g.largest_ms;
+    QColor ra_bar = night_colour(ra_colour), dec_bar = night_colour(dec_colour);
+    ra_bar.setAlpha(150);
+    dec_bar.setAlpha(150);
+    for (int i = g.first; i < g.model.size(); ++i) {
+        const GuideRecord& r = g.model.record(i);
+        const double x = g.x_of(i) - g.slot / 2;
+        if (r.ra_ms != 0)
+            p.fillRect(QRectF(x, g.mid, bar, -r.ra_ms * bar_scale).normalized(), ra_bar);
+        if (r.dec_ms != 0)
+            p.fillRect(QRectF(x + g.slot / 2, g.mid, bar, -r.dec_ms * bar_scale).normalized(), dec_bar);
+    }
+}
+
+// One value a frame joined by lines; with `measured_only` a frame without a
+// measurement breaks the line.
+template <typename Value>
+void draw_trace(QPainter& p, const GraphPlace& g, const QColor& colour, Value value, bool measured_only)
+{
+    // A one-pixel cosmetic pen: wider or dashed lines go through the stroker
+    // and cost several times as much.
+    QPen pen(colour, 0);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    QPolygonF line;
+    auto flush = [&] {
+        if (line.size() > 1)
+            p.drawPolyline(line);
+        line.clear();
+    };
+    for (int i = g.first; i < g.model.size(); ++i) {
+        const GuideRecord& r = g.model.record(i);
+        if (measured_only && !r.measured()) {
+            flush();
+            continue;
+        }
+        line << QPointF(g.x_of(i), value(r));
+    }
+    flush();
+}
+
+// The star's brightness over the whole height, then the two errors.
+void draw_traces(QPainter& p, const GraphPlace& g, const GraphColours& c)
+{
+    draw_trace(
+        p, g, c.star_line,
+        [&](const GuideRecord& r) { return g.plot.bottom() - r.brightness / g.brightest * g.plot.height(); },
+        false);
+    draw_trace(
+        p, g, c.ra_line, [&](const GuideRecord& r) { return g.y_of(r.dx * g.kx); }, true);
+    draw_trace(
+        p, g, c.dec_line, [&](const GuideRecord& r) { return g.y_of(r.dy * g.ky); }, true);
+}
+
+void draw_legend(QPainter& p, const GraphPlace& g, const GraphColours& c)
+{
+    int x = g.plot.left();
+    auto key = [&](const QColor& colour, const QString& text) {
+        p.fillRect(QRect(x, 6, 14, 3), colour);
+        p.setPen(c.label);
+        p.drawText(QPoint(x + 18, 12), text);
+        x += 22 + p.fontMetrics().horizontalAdvance(text) + 12;
+    };
+    key(c.ra_line, QStringLiteral("RA/x"));
+    key(c.dec_line, QStringLiteral("Dec/y"));
+    key(c.star_line, QStringLiteral("Star"));
+    p.setPen(c.label);
+    p.drawText(QRect(g.plot.left(), 0, g.plot.width(), 18), Qt::AlignRight | Qt::AlignVCenter,
+        QStringLiteral("bars: corrections (up to %1 ms) - last %2 frames")
+            .arg(static_cast<int>(g.largest_ms))
+            .arg(g.span));
+}
+} // namespace
+
 void GuideGraphView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const bool night = night_colour(Qt::white) != QColor(Qt::white);
     p.fillRect(rect(), night ? QColor(0, 0, 0) : QColor(18, 18, 26));
-    const QRect plot = rect().adjusted(44, 20, -8, -14);
-    const int n = std::min(span_, model_.size());
-    const int first = model_.size() - n;
-    const bool in_arcsec = arcsec_ && model_.scale().known();
-    const double kx = in_arcsec ? model_.scale().x : 1, ky = in_arcsec ? model_.scale().y : 1;
-
-    double largest = 0, largest_ms = 1, brightest = 1;
-    for (int i = first; i < model_.size(); ++i) {
-        const GuideRecord& r = model_.record(i);
-        if (r.measured())
-            largest = std::max({ largest, std::abs(r.dx * kx), std::abs(r.dy * ky) });
-        largest_ms = std::max({ largest_ms, std::abs(static_cast<double>(r.ra_ms)),
-            std::abs(static_cast<double>(r.dec_ms)) });
-        brightest = std::max(brightest, static_cast<double>(r.brightness));
-    }
-    const double range = nice_range(largest);
-    const double mid = plot.center().y() + 0.5;
-    const double half = plot.height() / 2.0;
-    auto y_of = [&](double v) { return mid - std::clamp(v / range, -1.0, 1.0) * half; };
-    const double slot = static_cast<double>(plot.width()) / span_;
-    // The newest frame at the right edge; older ones scroll off the left.
-    auto x_of = [&](int i) { return plot.left() + (span_ - (model_.size() - i)) * slot + slot / 2; };
-
-    // Grid, with the scale at the left.
-    const QColor grid = night_colour(QColor(70, 70, 90));
-    const QColor label = night_colour(QColor(170, 170, 190));
-    p.setPen(grid);
-    for (double f : { -1.0, -0.5, 0.0, 0.5, 1.0 }) {
-        const int y = static_cast<int>(y_of(f * range));
-        p.drawLine(plot.left(), y, plot.right(), y);
-        p.setPen(label);
-        p.drawText(QRect(0, y - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter,
-            QString::number(f * range, 'g', 3) + (in_arcsec ? QStringLiteral("\"") : QString()));
-        p.setPen(grid);
-    }
-
-    // Frames where a cloud hid the star are shaded.
-    for (int i = first; i < model_.size(); ++i)
-        if (model_.record(i).paused)
-            p.fillRect(QRectF(x_of(i) - slot / 2, plot.top(), slot, plot.height()), night_colour(QColor(45, 45, 60)));
-
-    // Corrections as bars from the middle line, RA left of Dec in each slot.
-    const double bar = std::max(1.0, slot / 2);
-    const double bar_scale = half * 0.45 / largest_ms;
-    QColor ra_bar = night_colour(ra_colour), dec_bar = night_colour(dec_colour);
-    ra_bar.setAlpha(150);
-    dec_bar.setAlpha(150);
-    for (int i = first; i < model_.size(); ++i) {
-        const GuideRecord& r = model_.record(i);
-        const double x = x_of(i) - slot / 2;
-        if (r.ra_ms != 0)
-            p.fillRect(QRectF(x, mid, bar, -r.ra_ms * bar_scale).normalized(), ra_bar);
-        if (r.dec_ms != 0)
-            p.fillRect(QRectF(x + slot / 2, mid, bar, -r.dec_ms * bar_scale).normalized(), dec_bar);
-    }
-
-    // The star's brightness over the whole height, then the two errors.
-    auto polyline = [&](const QPen& pen, auto value, bool measured_only) {
-        p.setPen(pen);
-        QPolygonF line;
-        auto flush = [&] {
-            if (line.size() > 1)
-                p.drawPolyline(line);
-            line.clear();
-        };
-        for (int i = first; i < model_.size(); ++i) {
-            const GuideRecord& r = model_.record(i);
-            if (measured_only && !r.measured()) {
-                flush();
-                continue;
-            }
-            line << QPointF(x_of(i), value(r));
-        }
-        flush();
-    };
-    // One-pixel cosmetic pens: wider or dashed lines go through the stroker
-    // and cost several times as much. In night vision the two axes differ in
-    // brightness, the star's line is dimmest.
-    auto pen = [](const QColor& c) {
-        QPen p(c, 0);
-        p.setCosmetic(true);
-        return p;
-    };
-    const QColor ra_line = night ? QColor(200, 0, 0) : ra_colour;
-    const QColor dec_line = night ? QColor(110, 0, 0) : dec_colour;
-    polyline(pen(night_colour(star_colour).darker(night ? 160 : 100)),
-        [&](const GuideRecord& r) { return plot.bottom() - r.brightness / brightest * plot.height(); }, false);
-    polyline(pen(ra_line), [&](const GuideRecord& r) { return y_of(r.dx * kx); }, true);
-    polyline(pen(dec_line), [&](const GuideRecord& r) { return y_of(r.dy * ky); }, true);
-
-    // Legend.
-    int x = plot.left();
-    auto key = [&](const QColor& colour, const QString& text) {
-        p.fillRect(QRect(x, 6, 14, 3), colour);
-        p.setPen(label);
-        p.drawText(QPoint(x + 18, 12), text);
-        x += 22 + p.fontMetrics().horizontalAdvance(text) + 12;
-    };
-    key(ra_line, QStringLiteral("RA/x"));
-    key(dec_line, QStringLiteral("Dec/y"));
-    key(night_colour(star_colour).darker(night ? 160 : 100), QStringLiteral("Star"));
-    p.setPen(label);
-    p.drawText(QRect(plot.left(), 0, plot.width(), 18), Qt::AlignRight | Qt::AlignVCenter,
-        QStringLiteral("bars: corrections (up to %1 ms) - last %2 frames").arg(static_cast<int>(largest_ms)).arg(span_));
+    const GraphPlace g = place_frames(model_, span_, arcsec_, rect());
+    const GraphColours colours = graph_colours(night);
+    draw_grid(p, g, colours);
+    shade_paused(p, g);
+    draw_corrections(p, g);
+    draw_traces(p, g, colours);
+    draw_legend(p, g, colours);
 }
 
 GuideGraphWindow::GuideGraphWindow(QWidget* parent)

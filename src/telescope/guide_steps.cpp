@@ -8,8 +8,8 @@
 #include "app/state.h"
 
 namespace {
-// The errors are kept in 16 bits, as the guider's settings and trace files
-// hold them: a star many pixels away wraps rather than growing without
+// The errors are kept in 16 bits, the width of the x3, y3 the information
+// window shows: a star over 32 pixels away wraps rather than growing without
 // bound, and the jump filter then skips the frame.
 int to16(int v)
 {

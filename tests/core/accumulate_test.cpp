@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/state.h"
+#include "processing/accumulate.h"
 #include "store/buffers.h"
-#include "telescope/accumulate.h"
 #include "test_env.h"
 
 namespace {

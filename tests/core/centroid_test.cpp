@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "app/state.h"
+#include "processing/centroid.h"
 #include "store/buffers.h"
-#include "telescope/centroid.h"
 #include "test_env.h"
 
 namespace {

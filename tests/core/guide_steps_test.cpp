@@ -113,7 +113,7 @@ TEST(GuideCorrection, ErrorsFromTheCentroidAgainstTheReference)
     EXPECT_EQ(x3, 0); // the step leaves the shown errors to its driver
     EXPECT_EQ(got.dec.direction, 's');
     EXPECT_EQ(got.dec.ms, 500);
-    // A star forty pixels away wraps in 16 bits, as the guider always did,
+    // A star forty pixels away wraps in 16 bits, like the shown errors,
     // and is then far over the jump limit.
     got = guide_correction(64 - 40, 0, 64, 0);
     EXPECT_EQ(got.x3, static_cast<short>(40000));

@@ -1,4 +1,4 @@
-#include "telescope/centroid.h"
+#include "processing/centroid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,21 +42,18 @@ unsigned short background_for_mode_bin(int m)
     return static_cast<unsigned short>(static_cast<std::int32_t>(level));
 }
 
-int find_centre(int startx, int starty, const unsigned short* frame, int rad)
+namespace {
+// True when the (sw x sw) window at (x0, y0) fits the frame and the work areas.
+bool window_fits(int rad, int sw, int x0, int y0, int startx, int starty, int stride, int height)
 {
-    const int sw = 2 * rad + 1;
-    const bool guide_frame = guiding || tracking;
-    const int stride = guide_frame ? 128 : width1;
-    const int height = guide_frame ? 128 : height1;
+    return rad >= 0 && sw * sw <= largest_window && x0 >= 0 && y0 >= 0 && startx + rad + 1 <= stride
+        && starty + rad + 1 <= height;
+}
 
-    const int x0 = startx - rad;
-    const int y0 = starty - rad;
-    if (rad < 0 || sw * sw > largest_window || x0 < 0 || y0 < 0 || startx + rad + 1 > stride
-        || starty + rad + 1 > height) {
-        host().message_box("Find centre failed - outside image area", outside_caption);
-        return 1;
-    }
-
+// Copies the window into vals1 (row by row) and its histogram of 16-level
+// bins into table1; returns the window's peak.
+std::uint32_t copy_window(const unsigned short* frame, int stride, int x0, int y0, int sw)
+{
     std::fill(std::begin(table1), std::end(table1), 0u);
     std::uint32_t peak = 0;
     int count = 0;
@@ -69,53 +66,62 @@ int find_centre(int startx, int starty, const unsigned short* frame, int rad)
                 peak = v;
         }
     }
+    return peak;
+}
 
+// The background: the level of table1's most common bin (the lowest of equals).
+std::uint32_t window_background()
+{
     int m = 0;
     for (int bin = 1; bin < histogram_bins; ++bin)
         if (table1[bin] > table1[m])
             m = bin;
-    const std::uint32_t bg = background_for_mode_bin(m);
+    return background_for_mode_bin(m);
+}
 
-    if (peak <= bg) {
-        if (peak > 65000) {
-            host().message_box(
-                "Sorry, Guide Area Overexposed, unable to find accurate centre", centre_caption);
-            return 1;
-        }
-        report_nothing_found();
-        return 0;
-    }
-
-    // Scale the window so its peak stands 65535 above the background.
+// Scales the window in vals1 so its peak stands 65535 above the background
+// (which goes to 0); returns the scaled window's mean.
+std::int64_t lift_above_background(int sw, std::uint32_t peak, std::uint32_t bg)
+{
     const std::uint32_t mult = 65535u / (peak - bg);
     std::int64_t sum = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < sw * sw; ++i) {
         const std::uint32_t v = vals1[i] > bg ? vals1[i] - bg : 0u;
         vals1[i] = v * mult;
         sum += vals1[i];
     }
-    const std::int64_t avg = sum / (sw * sw);
+    return sum / (sw * sw);
+}
 
-    // The sums start at 1 so an empty window cannot divide by zero.
+// Sums of what stands above the mean, and its first moments in x and y
+// (window coordinates). They start at 1 so an empty window cannot divide by
+// zero: wsum == 1 means nothing stood above the mean.
+struct Moments {
     std::int64_t wsum = 1, wx = 1, wy = 1;
+};
+
+Moments moments_above(int sw, std::int64_t avg)
+{
+    Moments m;
     for (int j = 0; j < sw; ++j) {
         for (int k = 0; k < sw; ++k) {
             const std::int64_t d = static_cast<std::int64_t>(vals1[j * sw + k]) - avg;
             if (d > 0) {
-                wsum += d;
-                wx += d * k;
-                wy += d * j;
+                m.wsum += d;
+                m.wx += d * k;
+                m.wy += d * j;
             }
         }
     }
-    if (wsum == 1) {
-        // Nothing above the window's average: no star, not the window corner.
-        report_nothing_found();
-        return 0;
-    }
+    return m;
+}
 
-    const double xf = static_cast<double>(wx) / static_cast<double>(wsum);
-    const double yf = static_cast<double>(wy) / static_cast<double>(wsum);
+// Sets xcent, ycent (frame pixels) from the moments; while guiding finely
+// the tenths go to xcentdec, ycentdec, otherwise the centre is rounded.
+void set_centre(const Moments& m, int x0, int y0)
+{
+    const double xf = static_cast<double>(m.wx) / static_cast<double>(m.wsum);
+    const double yf = static_cast<double>(m.wy) / static_cast<double>(m.wsum);
     if (ignore_small == 0 && (selfguiding || guiding)) {
         xcent = static_cast<int>(xf);
         ycent = static_cast<int>(yf);
@@ -128,6 +134,42 @@ int find_centre(int startx, int starty, const unsigned short* frame, int rad)
         ycent = static_cast<int>(yf + 0.5) + y0;
         xcentdec = ycentdec = 0;
     }
+}
+} // namespace
+
+int find_centre(int startx, int starty, const unsigned short* frame, int rad)
+{
+    const int sw = 2 * rad + 1;
+    const bool guide_frame = guiding || tracking;
+    const int stride = guide_frame ? 128 : width1;
+    const int height = guide_frame ? 128 : height1;
+
+    const int x0 = startx - rad;
+    const int y0 = starty - rad;
+    if (!window_fits(rad, sw, x0, y0, startx, starty, stride, height)) {
+        host().message_box("Find centre failed - outside image area", outside_caption);
+        return 1;
+    }
+
+    const std::uint32_t peak = copy_window(frame, stride, x0, y0, sw);
+    const std::uint32_t bg = window_background();
+    if (peak <= bg) {
+        if (peak > 65000) {
+            host().message_box(
+                "Sorry, Guide Area Overexposed, unable to find accurate centre", centre_caption);
+            return 1;
+        }
+        report_nothing_found();
+        return 0;
+    }
+
+    const Moments m = moments_above(sw, lift_above_background(sw, peak, bg));
+    if (m.wsum == 1) {
+        // Nothing above the window's average: no star, not the window corner.
+        report_nothing_found();
+        return 0;
+    }
+    set_centre(m, x0, y0);
     return 0;
 }
 

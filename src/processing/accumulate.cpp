@@ -1,4 +1,4 @@
-#include "telescope/accumulate.h"
+#include "processing/accumulate.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "app/state.h"
+#include "processing/centroid.h"
 #include "store/buffers.h"
-#include "telescope/centroid.h"
 
 int slew_sum_alt;
 int slew_sum_average;
