@@ -325,9 +325,11 @@ bool mount_answered(const std::string& query)
     });
 }
 
+// Seconds since `start`, and the millisecond the mount's clock may add by
+// counting whole milliseconds.
 double seconds_since(steady::time_point start)
 {
-    return ms_since(start) / 1000.0;
+    return (ms_since(start) + 1.0) / 1000.0;
 }
 } // namespace
 
