@@ -92,8 +92,9 @@ std::recursive_mutex& sky_mutex()
     return m;
 }
 
-SimulatedMount::SimulatedMount(MountSky& sky)
+SimulatedMount::SimulatedMount(MountSky& sky, Clock* wall_clock)
     : sky_(sky)
+    , wall_clock_(wall_clock)
 {
     x_.rate = 5.0;
     y_.rate = 4.0;
@@ -238,8 +239,9 @@ double SimulatedMount::altitude_of(double ra_hours, double dec_degrees) const
 
 double SimulatedMount::altitude_locked(double ra_hours, double dec_degrees) const
 {
-    // Local sidereal time from the program clock's wall time.
-    const double days = static_cast<double>(program_clock().now_seconds()) / 86400.0 + 2440587.5 - 2451545.0;
+    // Local sidereal time from the wall time.
+    Clock& clock = wall_clock_ != nullptr ? *wall_clock_ : program_clock();
+    const double days = static_cast<double>(clock.now_seconds()) / 86400.0 + 2440587.5 - 2451545.0;
     const double gmst = std::fmod(18.697374558 + 24.06570982441908 * days, 24.0);
     const double hour_angle = (gmst + longitude_ / 15.0 - ra_hours) * 15.0 * pi / 180.0;
     const double lat = latitude_ * pi / 180.0, dec = dec_degrees * pi / 180.0;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/clock.h"
 #include "sim/mount_sky.h"
 #include "telescope/object_library.h"
 
@@ -20,7 +21,11 @@ namespace sim {
 
 class SimulatedMount {
 public:
-    explicit SimulatedMount(MountSky& sky);
+    // The horizon is worked out at `wall_clock`'s time: a mount served on a
+    // thread of its own is given that thread's clock, so nothing it does
+    // reads the program clock another thread may swap. Without one it reads
+    // the program clock.
+    explicit SimulatedMount(MountSky& sky, Clock* wall_clock = nullptr);
 
     // ----- the wire
     // The line speed the port was set to; 0 when unknown (a pseudo-terminal),
@@ -64,7 +69,7 @@ public:
     double focuser_position(std::int64_t now_ms); // the motor's steps
     double focuser_optics(std::int64_t now_ms); // where the optics are, backlash taken off
     std::uint8_t box_byte() const; // the last relay byte heard
-    // Altitude of (ra, dec) for the site at the program clock's time.
+    // Altitude of (ra, dec) for the site at the wall clock's time.
     double altitude_of(double ra_hours, double dec_degrees) const;
 
 private:
@@ -93,6 +98,7 @@ private:
 
     mutable std::mutex mutex_;
     MountSky& sky_;
+    Clock* wall_clock_;
     int baud_ = 0;
     int reply_delay_ms_ = 0;
     bool answering_ = true;

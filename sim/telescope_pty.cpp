@@ -30,6 +30,8 @@ struct TelescopePty::State {
     int slave = -1; // kept open so the master never sees a hang-up
     int wake[2] = { -1, -1 };
     std::string slave_name;
+    SystemClock own_clock;
+    Clock* clock = &own_clock;
     std::thread thread;
 };
 
@@ -69,13 +71,13 @@ namespace {
         }
     }
 
-    void serve(int master, int wake, SimulatedMount& mount)
+    void serve(int master, int wake, SimulatedMount& mount, Clock& clock)
     {
         char buffer[512];
         for (;;) {
             int timeout = -1;
             if (const auto due = mount.next_reply_due())
-                timeout = static_cast<int>(std::max<std::int64_t>(0, *due - program_clock().now_ms()));
+                timeout = static_cast<int>(std::max<std::int64_t>(0, *due - clock.now_ms()));
             pollfd fds[2] = { { master, POLLIN, 0 }, { wake, POLLIN, 0 } };
             if (poll(fds, 2, timeout) < 0 && errno != EINTR)
                 return;
@@ -85,13 +87,13 @@ namespace {
                 const ssize_t n = read(master, buffer, sizeof buffer);
                 if (n > 0) {
                     mount.set_baud(line_speed(master));
-                    mount.receive(buffer, static_cast<int>(n), program_clock().now_ms());
+                    mount.receive(buffer, static_cast<int>(n), clock.now_ms());
                 }
             } else if (fds[0].revents & (POLLHUP | POLLERR)) {
                 // Should not happen while the slave is held open; never spin on it.
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
-            const std::string replies = mount.take_replies(program_clock().now_ms(), sizeof buffer);
+            const std::string replies = mount.take_replies(clock.now_ms(), sizeof buffer);
             if (!replies.empty())
                 write_all(master, replies);
         }
@@ -109,6 +111,12 @@ TelescopePty::TelescopePty(SimulatedMount& mount)
     : state_(new State)
     , mount_(mount)
 {
+}
+
+TelescopePty::TelescopePty(SimulatedMount& mount, Clock& clock)
+    : TelescopePty(mount)
+{
+    state_->clock = &clock;
 }
 
 TelescopePty::~TelescopePty()
@@ -164,7 +172,8 @@ bool TelescopePty::start(int com)
         stop();
         return false;
     }
-    state_->thread = std::thread(serve, state_->master, state_->wake[0], std::ref(mount_));
+    state_->thread
+        = std::thread(serve, state_->master, state_->wake[0], std::ref(mount_), std::ref(*state_->clock));
     return true;
 }
 
@@ -190,7 +199,10 @@ void TelescopePty::stop()
 SimulatedMount& simulated_mount()
 {
     static SkyModelSky sky(shared_sky());
-    static SimulatedMount mount(sky);
+    // The pseudo-terminal's thread works out the horizon: on a clock of its
+    // own, as the program clock is swapped back at exit.
+    static SystemClock wall_clock;
+    static SimulatedMount mount(sky, &wall_clock);
     return mount;
 }
 

@@ -6,13 +6,18 @@
 
 #include <string>
 
+#include "app/clock.h"
 #include "sim/simulated_mount.h"
 
 namespace sim {
 
 class TelescopePty {
 public:
+    // The serving thread times the mount's replies on a steady clock of its
+    // own, or on `clock`; never on the program clock, which the program's
+    // thread may swap (a test does) while this one reads it.
     explicit TelescopePty(SimulatedMount& mount);
+    TelescopePty(SimulatedMount& mount, Clock& clock);
     ~TelescopePty();
     TelescopePty(const TelescopePty&) = delete;
     TelescopePty& operator=(const TelescopePty&) = delete;

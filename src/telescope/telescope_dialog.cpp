@@ -11,10 +11,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionSlider>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
+#include "app/clock.h"
 #include "app/host.h"
 #include "app/state.h"
 #include "app/text_field.h"
@@ -25,10 +29,27 @@
 
 // ---------------------------------------------------------------- arrows
 
+namespace {
+// A held arrow's repeat, as the toolkit's scroll bars time it.
+constexpr int repeat_first_ms = 500;
+constexpr int repeat_every_ms = 50;
+// Held arrows re-read the program clock this often.
+constexpr int repeat_poll_ms = 10;
+
+bool is_arrow_step(QAbstractSlider::SliderAction action)
+{
+    return action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderSingleStepSub;
+}
+} // namespace
+
 THandMoveBar::THandMoveBar(Qt::Orientation orientation, int id, QWidget* parent)
     : QScrollBar(orientation, parent)
+    , repeat_timer_(new QTimer(this))
 {
     setObjectName(QString::number(id));
+    repeat_timer_->setSingleShot(true);
+    repeat_timer_->setTimerType(Qt::PreciseTimer);
+    connect(repeat_timer_, &QTimer::timeout, this, [this] { repeat_due(); });
     // A wide range with the handle in the middle: both arrows always act.
     setRange(0, 1000);
     setSingleStep(1);
@@ -47,10 +68,83 @@ void THandMoveBar::centre()
     setValue(500);
 }
 
+void THandMoveBar::mousePressEvent(QMouseEvent* event)
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    pressed_
+        = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option, event->position().toPoint(), this);
+    QScrollBar::mousePressEvent(event);
+    take_over_repeat(repeat_first_ms);
+}
+
+void THandMoveBar::mouseMoveEvent(QMouseEvent* event)
+{
+    QScrollBar::mouseMoveEvent(event);
+    // Back on the arrow, the toolkit steps at once and repeats again soon;
+    // off it, the repeat pauses.
+    if (is_arrow_step(repeatAction()))
+        take_over_repeat(repeat_every_ms);
+    else if (held_ != SliderNoAction && !over_pressed_arrow(event->position().toPoint()))
+        stop_repeat();
+}
+
+void THandMoveBar::changeEvent(QEvent* event)
+{
+    QScrollBar::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        stop_repeat();
+}
+
+bool THandMoveBar::over_pressed_arrow(const QPoint& at)
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &option, pressed_, this).contains(at);
+}
+
+void THandMoveBar::take_over_repeat(int delay_ms)
+{
+    const SliderAction action = repeatAction();
+    if (!is_arrow_step(action))
+        return;
+    setRepeatAction(SliderNoAction);
+    held_ = action;
+    next_repeat_ms_ = program_clock().now_ms() + delay_ms;
+    arm_repeat();
+}
+
+void THandMoveBar::stop_repeat()
+{
+    held_ = SliderNoAction;
+    repeat_timer_->stop();
+}
+
+void THandMoveBar::arm_repeat()
+{
+    const std::int64_t left = next_repeat_ms_ - program_clock().now_ms();
+    repeat_timer_->start(static_cast<int>(std::clamp<std::int64_t>(left, 0, repeat_poll_ms)));
+}
+
+void THandMoveBar::repeat_due()
+{
+    if (held_ == SliderNoAction)
+        return;
+    const std::int64_t now = program_clock().now_ms();
+    if (now >= next_repeat_ms_) {
+        next_repeat_ms_ = now + repeat_every_ms;
+        // The step may run a move whose waits serve the release.
+        triggerAction(held_);
+    }
+    if (held_ != SliderNoAction)
+        arm_repeat();
+}
+
 void THandMoveBar::mouseReleaseEvent(QMouseEvent* event)
 {
     QScrollBar::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
+        stop_repeat();
         centre();
         emit scrollCode(scroll_end);
     }

@@ -19,6 +19,7 @@
 #include "sim/in_process_port.h"
 #include "sim/sim.h"
 #include "sim/simulated_mount.h"
+#include "sim/sky_model_sky.h"
 #include "store/autosave.h"
 #include "store/buffers.h"
 #include "store/text_settings.h"
@@ -32,21 +33,6 @@
 #include "test_env.h"
 
 namespace {
-
-class SharedSky : public sim::MountSky {
-public:
-    explicit SharedSky(sim::SkyModel& sky)
-        : sky_(sky)
-    {
-    }
-    void move_pointing(double dx, double dy) override { sky_.move_pointing(dx, dy); }
-    void point_at(double ra, double dec) override { sky_.point_at(ra, dec); }
-    double ra_hours() const override { return sky_.ra_hours(); }
-    double dec_degrees() const override { return sky_.dec_degrees(); }
-
-private:
-    sim::SkyModel& sky_;
-};
 
 class WatchingHost : public TestHost {
 public:
@@ -81,7 +67,7 @@ constexpr double star_x = 376.0, star_y = 288.0;
 struct Rig {
     sim::SkyModel sky { empty_sky() };
     sim::SimCamera camera { sky, clean_sensor() };
-    SharedSky mount_sky { sky };
+    sim::SkyModelSky mount_sky { sky }; // the mount moves the sky the camera renders
     sim::SimulatedMount mount { mount_sky };
     sim::InProcessSerialPort port { mount };
     WatchingHost host { test_env().clock };

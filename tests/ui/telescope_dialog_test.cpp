@@ -69,7 +69,8 @@ void type(QDialog* d, int id, const QString& text)
 }
 
 // Holds the arrow of scroll bar `id` (the far one for `down`) with the
-// mouse for `ms` of real time, long enough to repeat, then lets go.
+// mouse while the program's (manual) clock moves on by `ms`, long enough to
+// repeat; once the bar has repeated (waited for with a deadline), lets go.
 void hold_arrow(QDialog* d, int id, bool down, int ms = 700)
 {
     auto* bar = control<QScrollBar>(d, QString::number(id));
@@ -78,8 +79,13 @@ void hold_arrow(QDialog* d, int id, bool down, int ms = 700)
     const int edge = 4;
     QPoint at = horizontal ? QPoint(down ? bar->width() - edge : edge, bar->height() / 2)
                            : QPoint(bar->width() / 2, down ? bar->height() - edge : edge);
+    int steps = 0;
+    QObject counting; // the count stops with this function, however it ends
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, &counting, [&steps](int) { ++steps; });
     QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::qWait(ms);
+    test_env().clock.advance(ms);
+    // The press stepped once; the repeat follows on the event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(steps > 1, 10000);
     QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, at);
 }
 } // namespace
