@@ -33,6 +33,7 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "devices/qt_serial_port.h"
+#include "sim/byte_arrivals.h"
 #include "sim/mount_sky.h"
 #include "sim/simulated_mount.h"
 #include "sim/telescope_pty.h"
@@ -110,43 +111,19 @@ void control_box_pulses(int repeats)
         set_serial_port(nullptr);
         return;
     }
-    std::vector<std::pair<unsigned char, steady::time_point>> arrivals;
-    std::mutex arrivals_mutex;
-    std::atomic<bool> stop { false };
-    std::thread reader([&] {
-        while (!stop) {
-            pollfd p { pty.master, POLLIN, 0 };
-            if (poll(&p, 1, 2) > 0 && (p.revents & POLLIN)) {
-                unsigned char buffer[16];
-                const ssize_t n = read(pty.master, buffer, sizeof buffer);
-                const auto at = steady::now();
-                std::lock_guard lock(arrivals_mutex);
-                for (ssize_t i = 0; i < n; ++i)
-                    arrivals.emplace_back(buffer[i], at);
-            }
-        }
-    });
+    sim::ByteArrivals other_end(pty.master);
     for (int slew : { 0, 20, 100, 300 }) {
         std::vector<double> on, over;
         for (int r = 0; r < repeats; ++r) {
             slewdir = 'e';
             slew_time = slew;
             interface_slew();
-            const auto end = steady::now() + std::chrono::seconds(10);
-            for (;;) {
-                {
-                    std::lock_guard lock(arrivals_mutex);
-                    if (arrivals.size() >= 3 || steady::now() > end)
-                        break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            std::lock_guard lock(arrivals_mutex);
+            const auto arrivals = other_end.wait_for(3, std::chrono::seconds(10));
             if (arrivals.size() == 3) {
                 on.push_back(ms_between(arrivals[0].second, arrivals[1].second));
                 over.push_back(ms_between(arrivals[1].second, arrivals[2].second) - slew);
             }
-            arrivals.clear();
+            other_end.clear();
         }
         char what[96];
         std::snprintf(what, sizeof what, "control box pulse %3d ms: relay -> drive on", slew);
@@ -154,8 +131,6 @@ void control_box_pulses(int repeats)
         std::snprintf(what, sizeof what, "control box pulse %3d ms: drive on longer than asked", slew);
         print_figure(what, over, "ms");
     }
-    stop = true;
-    reader.join();
     serial.done(Port);
     set_serial_port(nullptr);
 }

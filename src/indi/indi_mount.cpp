@@ -158,11 +158,10 @@ bool IndiMount::pulse(char direction, int ms)
     const bool is_first = direction == 'n' || direction == 'e';
     const std::uint64_t sent = serial_of(mount_, property);
     client_.send_numbers(mount_, property, { { first, is_first ? ms : 0.0 }, { second, is_first ? 0.0 : ms } });
-    // Done when the driver, having said Busy, says anything else; a driver
-    // that never says Busy is done once the pulse's time is up. (An echo of
-    // the previous pulse may still be on its way when this one is sent.)
+    // Done when the driver no longer says Busy and the pulse's time is up.
+    // The time matters too: an echo of the previous pulse (Busy, then Ok) may
+    // still be on its way when this one is sent, and must not end it early.
     IndiState last = IndiState::idle;
-    bool seen_busy = false;
     const std::int64_t ends = now() + ms;
     const bool finished = wait_for(
         [&] {
@@ -170,9 +169,7 @@ bool IndiMount::pulse(char direction, int ms)
             if (!p || p->serial == sent)
                 return false;
             last = p->state;
-            seen_busy = seen_busy || p->state == IndiState::busy;
-            return p->state == IndiState::alert
-                || (p->state != IndiState::busy && (seen_busy || now() >= ends));
+            return p->state == IndiState::alert || (p->state != IndiState::busy && now() >= ends);
         },
         ms + answer_ms, false);
     if (!finished || last == IndiState::alert) {

@@ -29,6 +29,7 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "devices/qt_serial_port.h"
+#include "sim/byte_arrivals.h"
 #include "sim/telescope_pty.h"
 #include "store/settings_file.h"
 #include "telescope/control_box.h"
@@ -207,34 +208,14 @@ TEST(QtSerialPort, ControlBoxPulsesReachTheOtherEndInOrderAndNoSooner)
     ASSERT_EQ(interface_check(), 1);
 
     // The other end timestamps every byte as it arrives.
-    std::vector<std::pair<unsigned char, steady::time_point>> arrivals;
-    std::mutex arrivals_mutex;
-    std::atomic<bool> stop { false };
-    std::thread reader([&] {
-        while (!stop) {
-            pollfd p { pty.master, POLLIN, 0 };
-            if (poll(&p, 1, 2) > 0 && (p.revents & POLLIN)) {
-                unsigned char buffer[16];
-                const ssize_t n = read(pty.master, buffer, sizeof buffer);
-                const auto at = steady::now();
-                std::lock_guard lock(arrivals_mutex);
-                for (ssize_t i = 0; i < n; ++i)
-                    arrivals.emplace_back(buffer[i], at);
-            }
-        }
-    });
+    sim::ByteArrivals other_end(pty.master);
     for (int slew : { 0, 20, 100, 300 }) {
         SCOPED_TRACE(testing::Message() << "slew " << slew);
         const auto before = steady::now();
         slewdir = 'e';
         slew_time = slew;
         EXPECT_EQ(interface_slew(), 0);
-        const bool arrived = wait_for([&] {
-            std::lock_guard lock(arrivals_mutex);
-            return arrivals.size() >= 3;
-        });
-        std::lock_guard lock(arrivals_mutex);
-        ASSERT_TRUE(arrived) << arrivals.size();
+        const auto arrivals = other_end.wait_for(3, std::chrono::seconds(10));
         ASSERT_EQ(arrivals.size(), 3u);
         EXPECT_EQ(arrivals[0].first, 0x01);
         EXPECT_EQ(arrivals[1].first, 0x11);
@@ -245,10 +226,8 @@ TEST(QtSerialPort, ControlBoxPulsesReachTheOtherEndInOrderAndNoSooner)
         const double off_after
             = std::chrono::duration<double, std::milli>(arrivals[2].second - before).count();
         EXPECT_GE(off_after, slew - 1.0);
-        arrivals.clear();
+        other_end.clear();
     }
-    stop = true;
-    reader.join();
 }
 
 TEST(QtSerialPort, OtherEndClosingFailsOnceThenStaysClosed)

@@ -132,6 +132,18 @@ QMenu* menu_titled(QMainWindow& frame, const QString& title)
     return nullptr;
 }
 
+// Every command the bar offers, in order: the menus' items and the commands
+// on the bar itself, without separators.
+QList<QAction*> menu_commands(QMainWindow& frame)
+{
+    QList<QAction*> commands;
+    for (QAction* entry : frame.menuBar()->actions())
+        for (QAction* action : entry->menu() ? entry->menu()->actions() : QList<QAction*> { entry })
+            if (!action->isSeparator())
+                commands << action;
+    return commands;
+}
+
 QAction* item(QMainWindow& frame, int number)
 {
     for (QAction* entry : frame.menuBar()->actions()) {
@@ -232,15 +244,9 @@ private slots:
         refresh_command_states(env.frame(), env.window());
         CommandRecorder recorder;
         QList<int> expected;
-        for (QAction* entry : env.frame().menuBar()->actions()) {
-            const QList<QAction*> items
-                = entry->menu() ? entry->menu()->actions() : QList<QAction*> { entry };
-            for (QAction* action : items) {
-                if (action->isSeparator())
-                    continue;
-                expected << action->objectName().toInt();
-                action->trigger();
-            }
+        for (QAction* action : menu_commands(env.frame())) {
+            expected << action->objectName().toInt();
+            action->trigger();
         }
         QCOMPARE(recorder.seen, expected);
     }
@@ -267,18 +273,12 @@ private slots:
         // those of the control bar's own two commands.
         std::set<int> in_menus;
         int hinted = 0;
-        for (QAction* entry : env.frame().menuBar()->actions()) {
-            const QList<QAction*> items
-                = entry->menu() ? entry->menu()->actions() : QList<QAction*> { entry };
-            for (QAction* action : items) {
-                if (action->isSeparator())
-                    continue;
-                const int number = action->objectName().toInt();
-                in_menus.insert(number);
-                QCOMPARE(action->statusTip(), command_hint(number));
-                if (!action->statusTip().isEmpty())
-                    ++hinted;
-            }
+        for (QAction* action : menu_commands(env.frame())) {
+            const int number = action->objectName().toInt();
+            in_menus.insert(number);
+            QCOMPARE(action->statusTip(), command_hint(number));
+            if (!action->statusTip().isEmpty())
+                ++hinted;
         }
         QVERIFY(hinted > 0);
         for (const CommandRow& row : command_table())
