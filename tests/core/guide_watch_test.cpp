@@ -30,35 +30,10 @@
 #include "telescope/guide_telescope.h"
 #include "telescope/guiding.h"
 #include "telescope/telescope_control.h"
+#include "sim_scenes.h"
 #include "test_env.h"
 
 namespace {
-
-class WatchingHost : public TestHost {
-public:
-    using TestHost::TestHost;
-    std::function<void()> on_info_update;
-    void info_update() override
-    {
-        TestHost::info_update();
-        if (on_info_update)
-            on_info_update();
-    }
-};
-
-sim::SkySettings empty_sky()
-{
-    sim::SkySettings s;
-    s.stars_per_megapixel = 0;
-    return s;
-}
-
-sim::SensorSettings clean_sensor()
-{
-    sim::SensorSettings c;
-    c.hot_pixels = 0;
-    return c;
-}
 
 // A guide star where the guide frame's origin is aligned for the camera's
 // window, and a mount guiding at 5 columns and 7 rows a second.
@@ -66,11 +41,11 @@ constexpr double star_x = 376.0, star_y = 288.0;
 
 struct Rig {
     sim::SkyModel sky { empty_sky() };
-    sim::SimCamera camera { sky, clean_sensor() };
+    sim::SimCamera camera { sky, sensor_without_hot_pixels() };
     sim::SkyModelSky mount_sky { sky }; // the mount moves the sky the camera renders
     sim::SimulatedMount mount { mount_sky };
     sim::InProcessSerialPort port { mount };
-    WatchingHost host { test_env().clock };
+    TestHost host { test_env().clock };
 
     explicit Rig(double star_flux = 60000)
     {

@@ -25,43 +25,10 @@
 #include "telescope/guide_telescope.h"
 #include "telescope/guiding.h"
 #include "telescope/telescope_control.h"
+#include "sim_scenes.h"
 #include "test_env.h"
 
 namespace {
-
-// A host that also lets the test watch each guide frame as it is shown and
-// each correction as the information window is updated.
-class WatchingHost : public TestHost {
-public:
-    using TestHost::TestHost;
-    std::function<void()> on_show_frame, on_info_update;
-    void show_frame() override
-    {
-        TestHost::show_frame();
-        if (on_show_frame)
-            on_show_frame();
-    }
-    void info_update() override
-    {
-        TestHost::info_update();
-        if (on_info_update)
-            on_info_update();
-    }
-};
-
-sim::SkySettings empty_sky()
-{
-    sim::SkySettings s;
-    s.stars_per_megapixel = 0; // the placed guide star alone
-    return s;
-}
-
-sim::SensorSettings clean_sensor()
-{
-    sim::SensorSettings c;
-    c.hot_pixels = 0;
-    return c;
-}
 
 // The guide star sits where the guide frame's origin is aligned for the
 // camera's window (column 376, row 288: origin 312, line 80), so the frame
@@ -73,11 +40,11 @@ constexpr double rate_x = 5.0, rate_y = 7.0;
 
 struct Rig {
     sim::SkyModel sky { empty_sky() };
-    sim::SimCamera camera { sky, clean_sensor() };
+    sim::SimCamera camera { sky, sensor_without_hot_pixels() };
     sim::SkyModelSky mount_sky { sky }; // the mount moves the sky the camera renders
     sim::SimulatedMount mount { mount_sky };
     sim::InProcessSerialPort port { mount };
-    WatchingHost host { test_env().clock };
+    TestHost host { test_env().clock };
 
     explicit Rig(double star_flux = 60000)
     {

@@ -26,6 +26,7 @@
 #include "telescope/telescope_control.h"
 #include "telescope/telescope_link.h"
 #include "indi_server.h"
+#include "sim_scenes.h"
 #include "test_env.h"
 
 namespace {
@@ -33,39 +34,13 @@ namespace {
 constexpr const char* scope = "Telescope Simulator";
 constexpr double star_x = 376.0, star_y = 288.0;
 
-class WatchingHost : public TestHost {
-public:
-    using TestHost::TestHost;
-    std::function<void()> on_info_update;
-    void info_update() override
-    {
-        TestHost::info_update();
-        if (on_info_update)
-            on_info_update();
-    }
-};
-
-sim::SkySettings empty_sky()
-{
-    sim::SkySettings s;
-    s.stars_per_megapixel = 0; // the placed guide star alone
-    return s;
-}
-
-sim::SensorSettings clean_sensor()
-{
-    sim::SensorSettings c;
-    c.hot_pixels = 0;
-    return c;
-}
-
 struct Rig {
     SystemClock clock;
     IndiServer server { { "indi_simulator_telescope" } };
     sim::SkyModel sky { empty_sky() };
-    sim::SimCamera camera { sky, clean_sensor() };
+    sim::SimCamera camera { sky, sensor_without_hot_pixels() };
     sim::MountFollower follower { sky };
-    WatchingHost host { test_env().clock };
+    TestHost host { test_env().clock };
 
     Rig()
     {

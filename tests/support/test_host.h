@@ -33,6 +33,8 @@ public:
     std::vector<std::int64_t> frame_times;
     // Runs for every show_frame(); tests hook a check of the frame here.
     std::function<void()> on_show_frame;
+    // Runs for every info_update(); tests watch each correction here.
+    std::function<void()> on_info_update;
     bool info_open_now = false;
     int wait_cursor_depth = 0;
     // Answers given to message boxes in order; box_ok once they run out.
@@ -68,7 +70,11 @@ public:
     void progress_update() override { ++progress_updates; }
     void progress_close() override { ++progress_closes; }
     void info_open() override { info_open_now = true; }
-    void info_update() override {}
+    void info_update() override
+    {
+        if (on_info_update)
+            on_info_update();
+    }
     void info_close() override { info_open_now = false; }
     bool info_is_open() const override { return info_open_now; }
 
