@@ -226,6 +226,11 @@ int serve_first_free_com(TelescopePty& pty, std::string& notice)
     return 0;
 }
 
+namespace {
+// The pseudo-terminal start_simulated_telescope_pty() serves, once started.
+TelescopePty* serving_pty = nullptr;
+} // namespace
+
 int start_simulated_telescope_pty(std::string& notice)
 {
     SimulatedMount& mount = simulated_mount();
@@ -239,10 +244,17 @@ int start_simulated_telescope_pty(std::string& notice)
     if (const char* latitude = std::getenv("QUILLON_SIM_LATITUDE"))
         mount.set_site(std::atof(latitude), 0.0);
     static TelescopePty pty(mount);
+    serving_pty = &pty;
     const int com = serve_first_free_com(pty, notice);
     if (!notice.empty())
         std::fprintf(stderr, "%s\n", notice.c_str());
     return com;
+}
+
+void stop_simulated_telescope_pty()
+{
+    if (serving_pty != nullptr)
+        serving_pty->stop();
 }
 
 } // namespace sim

@@ -58,5 +58,8 @@ int serve_first_free_com(TelescopePty& pty, std::string& notice);
 // is the one message for the user when it is not Com 1 (why, and what to
 // do), empty otherwise.
 int start_simulated_telescope_pty(std::string& notice);
+// Ends that service and joins its thread: the program calls this before it
+// takes down the seams the mount's moves may still read.
+void stop_simulated_telescope_pty();
 
 } // namespace sim

@@ -74,6 +74,8 @@ int main(int argc, char** argv)
     if (!simulator_notice.empty())
         QTimer::singleShot(0, [] { host().message_box(simulator_notice, "Quillon"); });
     const int result = app.exec();
+    if (simulator != nullptr && std::strcmp(simulator, "1") == 0)
+        sim::stop_simulated_telescope_pty();
     set_serial_port(nullptr);
     set_host(nullptr);
     set_clock(nullptr);
