@@ -33,7 +33,7 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "devices/qt_serial_port.h"
-#include "sim/byte_arrivals.h"
+#include "sim/pty_peer.h"
 #include "sim/mount_sky.h"
 #include "sim/simulated_mount.h"
 #include "sim/telescope_pty.h"
@@ -64,32 +64,9 @@ void print_figure(const char* what, std::vector<double> values, const char* unit
         values[values.size() / 2], values.back(), unit, values.size());
 }
 
-// A pseudo-terminal whose slave is linked as <root>/ports/COM1; the slave
-// is open only through the program's port.
-struct Pty {
-    int master = -1;
-    Pty()
-    {
-        int slave_fd = -1;
-        char name[256];
-        if (openpty(&master, &slave_fd, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master, TCSANOW, &raw);
-        close(slave_fd);
-        fs::create_directories(data_path("ports"));
-        fs::remove(data_path("ports/COM1"));
-        fs::create_symlink(name, data_path("ports/COM1"));
-    }
-    ~Pty() { close_master(); }
-    void close_master()
-    {
-        if (master >= 0)
-            close(master);
-        master = -1;
-    }
+// A pseudo-terminal whose slave is linked as <root>/ports/COM1.
+struct Pty : sim::PeerPty {
+    Pty() : PeerPty(data_path("ports/COM1")) {}
 };
 
 // 1. The box's pulses at the other end: from the relay byte to the drive-on

@@ -29,7 +29,7 @@
 #include "app/state.h"
 #include "app/text_field.h"
 #include "devices/qt_serial_port.h"
-#include "sim/byte_arrivals.h"
+#include "sim/pty_peer.h"
 #include "sim/telescope_pty.h"
 #include "store/settings_file.h"
 #include "telescope/control_box.h"
@@ -77,35 +77,8 @@ template <typename Done> bool wait_for(Done done)
 }
 
 // A pseudo-terminal whose slave is linked as <home>/ports/COM1.
-struct Pty {
-    int master = -1;
-    std::string slave;
-
-    Pty()
-    {
-        int slave_fd = -1;
-        char name[256];
-        if (openpty(&master, &slave_fd, name, nullptr, nullptr) != 0)
-            return;
-        // Raw both ways, and the slave stays open on our side only through
-        // the program's port.
-        termios raw {};
-        tcgetattr(master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master, TCSANOW, &raw);
-        close(slave_fd);
-        slave = name;
-        std::filesystem::create_directories(home_path("ports"));
-        std::filesystem::remove(home_path("ports/COM1"));
-        std::filesystem::create_symlink(slave, home_path("ports/COM1"));
-    }
-    ~Pty() { close_master(); }
-    void close_master()
-    {
-        if (master >= 0)
-            close(master);
-        master = -1;
-    }
+struct Pty : sim::PeerPty {
+    Pty() : PeerPty(home_path("ports/COM1")) {}
 
     // What arrives until there are `count` bytes or the deadline passes.
     std::string read_until(std::size_t count)

@@ -1,19 +1,61 @@
 #pragma once
-// The other end of a serial line as a recorder: a thread of its own reads
-// every byte that reaches a pseudo-terminal's master side and stamps it with
-// the time it arrived, so the sender's own timing is left undisturbed.
+// The other end of a serial line, for tests and figures: a pseudo-terminal
+// whose slave is linked where the program looks for a port, and a recorder
+// of the bytes that reach its master side.
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include <poll.h>
+#include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace sim {
+
+// A raw pseudo-terminal whose slave is linked as `link` (a port such as
+// <root>/ports/COM1). The slave is open only through the program's port, so
+// the program sees the other end close when the master does.
+struct PeerPty {
+    int master = -1;
+    std::string slave;
+
+    explicit PeerPty(const std::filesystem::path& link)
+    {
+        int slave_fd = -1;
+        char name[256];
+        if (openpty(&master, &slave_fd, name, nullptr, nullptr) != 0)
+            return;
+        termios raw {};
+        tcgetattr(master, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(master, TCSANOW, &raw);
+        close(slave_fd);
+        slave = name;
+        std::error_code ec;
+        std::filesystem::create_directories(link.parent_path(), ec);
+        std::filesystem::remove(link, ec);
+        std::filesystem::create_symlink(slave, link, ec);
+    }
+    ~PeerPty() { close_master(); }
+    PeerPty(const PeerPty&) = delete;
+    PeerPty& operator=(const PeerPty&) = delete;
+    void close_master()
+    {
+        if (master >= 0)
+            close(master);
+        master = -1;
+    }
+};
+
+// Stamps every byte that reaches a master side with the time it arrived, read
+// on a thread of its own so the sender's timing is left undisturbed.
 
 class ByteArrivals {
 public:
