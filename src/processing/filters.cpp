@@ -102,6 +102,17 @@ QUILLON_CLONES void add_row(std::int32_t* cols, const unsigned short* add, const
         cols[x] += static_cast<std::int32_t>(add[x]) - static_cast<std::int32_t>(sub[x]);
 }
 
+// The vertical sums of the 2·rad + 1 rows around y0, column by column: where
+// the running sums of both unsharp paths start.
+void sum_columns(const unsigned short* src, int width, int y0, int rad, std::int32_t* cols)
+{
+    for (int i = -rad; i <= rad; ++i) {
+        const unsigned short* row = src + static_cast<std::ptrdiff_t>(y0 + i) * width;
+        for (int x = 0; x < width; ++x)
+            cols[x] += row[x];
+    }
+}
+
 #if QUILLON_AVX2_KERNELS
 #define QUILLON_AVX2_INLINE [[gnu::target("avx2"), gnu::always_inline]] inline
 
@@ -202,11 +213,7 @@ bool unsharp_rows_avx2(const unsigned short* src, unsigned short* dst, int width
     const auto magic = static_cast<std::uint32_t>((std::uint64_t { 1 } << 32) / static_cast<unsigned>(d) + 1);
     std::vector<std::int32_t> cols(static_cast<std::size_t>(width), 0);
     std::vector<std::uint32_t> prefix(static_cast<std::size_t>(width) + 1, 0);
-    for (int i = -rad; i <= rad; ++i) {
-        const unsigned short* row = src + static_cast<std::ptrdiff_t>(y0 + i) * width;
-        for (int x = 0; x < width; ++x)
-            cols[x] += row[x];
-    }
+    sum_columns(src, width, y0, rad, cols.data());
     for (int y = y0; y <= y1; ++y) {
         if (row_hook)
             row_hook();
@@ -261,11 +268,7 @@ void unsharp_frame(const unsigned short* src, unsigned short* dst, int width, in
     while ((2 << levels) <= 2 * rad + 1)
         ++levels;
     std::vector<std::int32_t> scratch(static_cast<std::size_t>(levels) * (width + 2 * rad + 1), 0);
-    for (int i = -rad; i <= rad; ++i) {
-        const unsigned short* row = src + static_cast<std::ptrdiff_t>(y0 + i) * width;
-        for (int x = 0; x < width; ++x)
-            cols[x] += row[x];
-    }
+    sum_columns(src, width, y0, rad, cols.data());
     for (int y = y0; y <= y1; ++y) {
         if (row_hook)
             row_hook();
