@@ -224,7 +224,8 @@ TVNDialog::TVNDialog(QWidget* parent)
                               [] { focus_wait = !focus_wait; }),
         9, 0, 1, 4);
     // The focus frame's star size and its course over the loop.
-    focus_grid->addWidget(new FocusHfdPlot(focus), 10, 0, 1, 4);
+    hfd_plot_ = new FocusHfdPlot(focus);
+    focus_grid->addWidget(hfd_plot_, 10, 0, 1, 4);
     grid->addWidget(focus, 0, 2, 3, 1);
 
     // ---- self-guiding
@@ -370,8 +371,9 @@ void TVNDialog::ShowValues()
     show_controls();
     update();
     focus_area_->update();
-    if (auto* plot = findChild<FocusHfdPlot*>(); plot != nullptr)
-        plot->update();
+    // Held as a pointer: the plot has no meta-object of its own, so a search
+    // by its type would find the first widget instead.
+    hfd_plot_->update();
 }
 
 void TVNDialog::show_controls()

@@ -70,5 +70,6 @@ private:
     };
     std::vector<Shown> shown_;
     QWidget* focus_area_ = nullptr;
+    QWidget* hfd_plot_ = nullptr;
     QPixmap focusbitmap_;
 };
