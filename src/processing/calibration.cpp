@@ -164,6 +164,18 @@ QUILLON_AVX2_INLINE void store8_reversed(unsigned short* p, __m128i v)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, order));
 }
 
+// Samples [i, i + 32) and [j - 32, j) reversed into each other's place. Both
+// are read before either is written, so the two may overlap.
+QUILLON_AVX2_INLINE void swap_ends32(unsigned short* row, int i, int j)
+{
+    const __m256i l0 = load16(row + i), l1 = load16(row + i + 16);
+    const __m256i r0 = load16(row + j - 32), r1 = load16(row + j - 16);
+    store16_reversed(row + i, r1);
+    store16_reversed(row + i + 16, r0);
+    store16_reversed(row + j - 32, l1);
+    store16_reversed(row + j - 16, l0);
+}
+
 // Each row swaps blocks of 32 samples from both ends. The middle that is
 // left (under 64 samples) is done as two blocks that may overlap: both are
 // read before either is written, and where they overlap they write the
@@ -174,22 +186,12 @@ QUILLON_AVX2_INLINE void store8_reversed(unsigned short* p, __m128i v)
         unsigned short* row = frame + static_cast<std::size_t>(y) * width;
         int i = 0, j = width;
         while (j - i >= 64) {
-            const __m256i l0 = load16(row + i), l1 = load16(row + i + 16);
-            const __m256i r0 = load16(row + j - 32), r1 = load16(row + j - 16);
-            store16_reversed(row + i, r1);
-            store16_reversed(row + i + 16, r0);
-            store16_reversed(row + j - 32, l1);
-            store16_reversed(row + j - 16, l0);
+            swap_ends32(row, i, j);
             i += 32;
             j -= 32;
         }
         if (j - i >= 32) {
-            const __m256i l0 = load16(row + i), l1 = load16(row + i + 16);
-            const __m256i r0 = load16(row + j - 32), r1 = load16(row + j - 16);
-            store16_reversed(row + i, r1);
-            store16_reversed(row + i + 16, r0);
-            store16_reversed(row + j - 32, l1);
-            store16_reversed(row + j - 16, l0);
+            swap_ends32(row, i, j);
         } else if (j - i >= 16) {
             const __m256i l = load16(row + i), r = load16(row + j - 16);
             store16_reversed(row + i, r);
